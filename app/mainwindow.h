@@ -1,0 +1,78 @@
+#pragma once
+
+#include "mtls/library.h"
+
+#include <QMainWindow>
+#include <QStringList>
+
+class Dialog;
+class QDragEnterEvent;
+class QDropEvent;
+class QTableWidget;
+
+QT_BEGIN_NAMESPACE
+namespace Ui {
+class MainWindow;
+}
+QT_END_NAMESPACE
+
+class MainWindow : public QMainWindow {
+    Q_OBJECT
+
+public:
+    explicit MainWindow(QWidget* parent = nullptr);
+    ~MainWindow() override;
+
+    Dialog* dialog = nullptr;
+    bool announce_save = false;
+    bool swap_pending = false;
+    int swap_row = 0;
+
+signals:
+    void textFocus(QStringList mainNames);
+
+private slots:
+    void open_mtl(QString filename);
+    void on_actionExit_triggered();
+    void ok(QString filename);
+    void on_actionQuorvane_Github_triggered();
+    void on_MTL_Button_0_clicked();
+    void on_actionOpen_MDL_triggered();
+    QString MTLDictionary(int index);
+    void dropEvent(QDropEvent* e) override;
+    void dragEnterEvent(QDragEnterEvent* e) override;
+    void rebuild_mtl();
+    void on_pushButton_2_clicked();
+    void on_actionMerge_Quee_triggered();
+    void on_pushButton_clicked();
+    void hide_dialog();
+    void dialog_clicked(QStringList files);
+    void add_material(QString Model_ID, QString Shader);
+    void on_actionAdd_Material_triggered();
+    void on_actionQueue_All_triggered();
+    void formatTable();
+    void rebuild_mtltempFile(QString filename);
+    void Swap_MTL();
+    void on_actionAdd_Swap_Button_triggered();
+    void on_actionUnQueue_All_triggered();
+    void merge_MDL(QString filename);
+    void on_actionEnable_Cell_Edits_triggered();
+
+public:
+    Ui::MainWindow* ui;
+    QString current_file;
+
+    // Address of the releases page opened from the Help menu.
+    static const char* const ReleasesPage;
+
+private:
+    friend class MainWindowTestAccess;
+
+    // Widgets <-> plain values.
+    mtls::MaterialGrid materialGrid() const;     // the materials table without the swap column
+    QStringList dictionaryColumn() const;        // column 1 of the dictionary table
+    void showLibrary(const mtls::LoadedLibrary& library, const QString& filename);
+    void warn(const QString& text);
+    // Writes `bytes` to `path` without leaving a half-written file; returns the error text.
+    QString writeWhole(const QString& path, const QByteArray& bytes);
+};

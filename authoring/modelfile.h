@@ -1,0 +1,27 @@
+#pragma once
+// The parts of a model file (.mdl) that name its materials, and the rules that pick a shader
+// for a material from its part name.
+
+#include <QByteArray>
+#include <QStringList>
+#include <optional>
+
+namespace authoring {
+
+constexpr quint32 ModelMagic = 0x4D444C21;  // "MDL!" read big-endian
+constexpr quint32 MaterialTag = 0x214C544D; // "MTL!" read little-endian
+constexpr quint32 EndTag = 0x4466424D;      // "MBfD" read little-endian
+
+struct ModelFile {
+    QStringList nameTable;  // all names of the name table, in file order
+    QStringList materials;  // names selected by the "MTL!" chunks, duplicates removed
+    bool damaged = false;   // something ran past the end of the data or out of range
+};
+
+// Nothing when the data does not start with "MDL!". Trusts no count, offset or size.
+std::optional<ModelFile> readModelFile(const QByteArray& data);
+
+// Full shader name for a material name, by the part-name rules.
+QString shaderForPart(const QString& materialName, bool hasHips);
+
+} // namespace authoring

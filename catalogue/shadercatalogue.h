@@ -1,0 +1,56 @@
+#pragma once
+// The shader catalogue: what the loads have learnt about shaders and parameter names. Backed
+// by an INI file (QSettings) or, for tools and tests that must not touch the disk, by memory.
+
+#include <QHash>
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+#include <memory>
+#include <optional>
+
+class QSettings;
+
+class ShaderCatalogue {
+public:
+    static constexpr const char* DefaultFileName = "MTLs_Shaders.ini";
+
+    // A catalogue on the INI file at `path` (relative paths are taken from the current
+    // directory when the object is made). A missing file reads as empty.
+    explicit ShaderCatalogue(const QString& path = QString::fromLatin1(DefaultFileName));
+    // A catalogue held in memory only.
+    static ShaderCatalogue inMemory();
+    ShaderCatalogue(ShaderCatalogue&&) noexcept;
+    ShaderCatalogue& operator=(ShaderCatalogue&&) noexcept;
+    ~ShaderCatalogue(); // writes pending changes of a file catalogue
+
+    // Record-if-absent: writes `value` under `key` only when the key is not there yet.
+    // Returns whether it wrote.
+    bool record(const QString& key, const QVariant& value);
+    bool contains(const QString& key) const;
+
+    // "Params/" + shader, low 16 bits; 0 when missing.
+    quint16 paramCount(const QString& fullShader) const;
+    // "Shaders/" + shader as a list, empty strings kept; empty when missing.
+    QStringList shaderCells(const QString& fullShader) const;
+    // "Flags/" + shader as a list; empty when missing.
+    QStringList flags(const QString& fullShader) const;
+    // The type line recorded for a parameter name; nothing when the name was never met.
+    std::optional<QString> typeLine(const QString& parameter) const;
+    // Key names of the "Shaders" group, sorted case-sensitively.
+    QStringList shaderNames() const;
+
+    // Writes pending changes of a file catalogue to disk.
+    void sync();
+
+    static QString paramsKey(const QString& fullShader) { return QStringLiteral("Params/") + fullShader; }
+    static QString shadersKey(const QString& fullShader) { return QStringLiteral("Shaders/") + fullShader; }
+    static QString flagsKey(const QString& fullShader) { return QStringLiteral("Flags/") + fullShader; }
+
+private:
+    ShaderCatalogue() = default;
+    QVariant value(const QString& key) const;
+
+    std::unique_ptr<QSettings> settings; // null for a memory catalogue
+    QHash<QString, QVariant> memory;
+};

@@ -1,0 +1,73 @@
+#pragma once
+// What the two tables of the window hold, as plain values: the dictionary rows and the
+// materials grid in the base layout (no swap column), and the rules that lay a decoded
+// block out into them.
+
+#include "mtls/block.h"
+
+#include <QHash>
+#include <QVariant>
+#include <optional>
+
+namespace mtls {
+
+using Cell = std::optional<QString>; // a cell without an item is nullopt
+using GridRow = QVector<Cell>;
+
+// Base layout columns of the materials table.
+enum Column { IndexColumn = 0, MainShaderColumn = 1, ModelIdColumn = 2, CountColumn = 3,
+              VariantColumn = 4, FirstParameterColumn = 5 };
+
+struct MaterialGrid {
+    QVector<GridRow> rows;
+    int columnCount = 0;
+
+    // The text of a cell, "" when it has no item or lies past its row.
+    QString text(int row, int column) const;
+    bool operator==(const MaterialGrid& o) const { return rows == o.rows && columnCount == o.columnCount; }
+};
+
+// Offset -> string for one dictionary. Answers exactly what a scan of the dictionary table
+// from the top would (offsets strictly increase, so the first match is the only one).
+class DictionaryIndex {
+public:
+    DictionaryIndex() = default;
+    explicit DictionaryIndex(const QVector<DictionaryEntry>& entries);
+    // The string starting at `offset`, or "" when none starts there.
+    QString at(quint32 offset) const;
+
+private:
+    QHash<quint32, QString> byOffset;
+};
+
+// One record-if-absent write to the shader catalogue, in the order the load meets it.
+struct CatalogueRecord {
+    QString key;
+    QVariant value;
+};
+
+struct LoadedLibrary {
+    QVector<DictionaryEntry> dictionary;
+    MaterialGrid grid; // base layout, column 0 holds the row numbers
+    quint32 claimedMaterials = 0; // M from the header
+    bool truncated = false;
+    QVector<CatalogueRecord> records;
+};
+
+// The loader's cell rules: one row per material that could be read, the column count grown
+// as the loader grows it (4, then 15, then 2N+1, then one per cell past the last column).
+LoadedLibrary layoutBlock(const Block& block);
+
+// Cell text of a global shader flag item: "Global@ShaderFlag<first>-<second>".
+QString globalFlagText(quint16 first, quint16 second);
+
+// Type line of an entry as the catalogue records it ("1,a,b", "2,x,y", "4", "5,Generic FNV",
+// "" for any other type).
+QString typeLine(const Item& item);
+
+// Used width W of the grid as formatTable counts it: per row the first column without an
+// item (the column count when every column has one), the largest over all rows, 0 when the
+// grid has no rows.
+int usedWidth(const MaterialGrid& grid);
+
+} // namespace mtls

@@ -1,0 +1,41 @@
+#pragma once
+// Rebuilds a complete MTLs block from the window's tables (as plain values) and the shader
+// catalogue. Pure: nothing here touches a file or a widget.
+
+#include "mtls/library.h"
+
+class ShaderCatalogue;
+
+namespace mtls {
+
+struct WriteOptions {
+    // Preview file: a 2-row dictionary column counts as a fresh window and is dropped, a
+    // trailing "" always ends the dictionary, type-5 entries hold the placeholder.
+    bool preview = false;
+    QString savePath; // for the texture directory of the type-5 hashes (save only)
+};
+
+constexpr quint64 PreviewHash = 0x00000000DEADDEADull;
+
+struct WriteResult {
+    enum Outcome {
+        Written,     // `bytes` is the block
+        StringLimit, // "String Limit Reached": the output is to be left with 0 bytes
+        Refused      // the output is not to be touched; `message` says why
+    };
+    Outcome outcome = Written;
+    QByteArray bytes;
+    QString message;          // the text of the box for StringLimit and Refused
+    QStringList hashDebugLines; // one "CACHE: <texture>" line per type-5 hash, in order
+    QStringList dictionary;   // the rebuilt dictionary, in order
+};
+
+extern const char* const StringLimitMessage;   // "String Limit Reached"
+extern const char* const UnknownTypeMessage;   // "Unknown parameter type: "
+
+// `grid` is in the base layout (no swap column); `dictionaryColumn` holds the texts of
+// column 1 of the dictionary table in row order ("" for a row without an item).
+WriteResult writeLibrary(const MaterialGrid& grid, const QStringList& dictionaryColumn,
+                         const ShaderCatalogue& catalogue, const WriteOptions& options);
+
+} // namespace mtls
