@@ -9,7 +9,7 @@
 #include <memory>
 #include <optional>
 
-class QSettings;
+#include <QSettings>
 
 class ShaderCatalogue {
 public:
@@ -48,7 +48,8 @@ public:
     static QString flagsKey(const QString& fullShader) { return QStringLiteral("Flags/") + fullShader; }
 
 private:
-    ShaderCatalogue() = default;
+    struct MemoryTag {};
+    explicit ShaderCatalogue(MemoryTag);
     QVariant value(const QString& key) const;
 
     std::unique_ptr<QSettings> settings; // null for a memory catalogue

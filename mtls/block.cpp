@@ -1,0 +1,345 @@
+#include "mtls/block.h"
+
+#include <QDataStream>
+
+namespace mtls {
+
+namespace {
+
+qint64 roundUpTo4(qint64 value) { return (value + 3) & ~qint64(3); }
+
+// Little-endian reads over the whole block that never go past its end: a read that does
+// not fit leaves the position alone and reports false.
+class Reader {
+public:
+    explicit Reader(const QByteArray& data) : data(data), stream(data)
+    {
+        stream.setByteOrder(QDataStream::LittleEndian);
+    }
+    qint64 pos() const { return position; }
+    qint64 size() const { return data.size(); }
+    qint64 left() const { return data.size() - position; }
+    void seek(qint64 to)
+    {
+        position = qBound(qint64(0), to, qint64(data.size()));
+        stream.device()->seek(position);
+    }
+    template <typename T> bool read(T& value)
+    {
+        if (left() < qint64(sizeof(T)))
+            return false;
+        stream >> value;
+        position += qint64(sizeof(T));
+        return stream.status() == QDataStream::Ok;
+    }
+    // Offset of the next zero byte at or after the position, -1 when there is none.
+    qint64 nextZero() const { return data.indexOf('\0', int(position)); }
+    QByteArray bytes(qint64 from, qint64 length) const { return data.mid(int(from), int(length)); }
+    bool allZero(qint64 from, qint64 to) const
+    {
+        for (qint64 i = from; i < to && i < data.size(); ++i)
+            if (data.at(int(i)) != 0)
+                return false;
+        return true;
+    }
+
+private:
+    const QByteArray& data;
+    QDataStream stream;
+    qint64 position = 0;
+};
+
+void cutOff(Block& block, qint64 offset, const QString& text)
+{
+    block.truncated = true;
+    block.findings.append({offset, text});
+}
+
+void readDictionary(Reader& in, Block& block)
+{
+    const qint64 end = DictionaryOffset + qint64(block.stringTableSize);
+    while (in.pos() < end) {
+        const qint64 start = in.pos();
+        const qint64 zero = in.nextZero();
+        if (zero < 0) {
+            cutOff(block, start, QStringLiteral("dictionary string without its zero byte"));
+            in.seek(in.size());
+            return;
+        }
+        block.dictionary.append(
+            {QString::fromUtf8(in.bytes(start, zero - start)), quint32(start - DictionaryOffset)});
+        in.seek(zero + 1);
+    }
+    if (in.pos() != end)
+        block.findings.append({in.pos(), QStringLiteral("dictionary does not end at 12 + S (%1)")
+                                             .arg(end)});
+}
+
+// Reads one item; false when the data ends inside it.
+bool readItem(Reader& in, Item& item)
+{
+    item.blockOffset = in.pos();
+    if (!in.read(item.name) || !in.read(item.type))
+        return false;
+    if (item.name == 0 && (item.type == 0 || item.type == GlobalFlagType)) {
+        item.kind = Item::GlobalFlag;
+        return true;
+    }
+    if (in.left() < itemBodySize(item))
+        return false;
+    quint16 a = 0, b = 0;
+    switch (item.type) {
+    case 2: {
+        quint64 x = 0, y = 0;
+        in.read(x);
+        in.read(y);
+        item.first = x;
+        item.second = y;
+        return true;
+    }
+    case 5: {
+        quint64 hash = 0;
+        in.read(hash);
+        item.first = hash;
+        return true;
+    }
+    case GlobalFlagType:
+        in.read(a);
+        item.first = a;
+        return true;
+    default:
+        in.read(a);
+        in.read(b);
+        item.first = a;
+        item.second = b;
+        return true;
+    }
+}
+
+// Reads one record from its head on. Returns false when the data ended inside it; the
+// material then holds what could be read.
+bool readMaterial(Reader& in, const Block& block, Material& material, QString& problem)
+{
+    material.blockOffset = in.pos();
+    quint16 head[7];
+    if (in.left() < HeadSize) {
+        problem = QStringLiteral("record head cut off");
+        return false;
+    }
+    for (quint16& word : head)
+        in.read(word);
+    material.modelId = head[0];
+    material.mainShader = head[1];
+    material.flags = {head[2], head[4], head[5], head[6]};
+    material.variant = head[3];
+
+    const qint64 aligned = block.materialCountOffset +
+                           roundUpTo4(in.pos() - block.materialCountOffset);
+    if (aligned + 2 > in.size()) {
+        problem = QStringLiteral("parameter count cut off");
+        return false;
+    }
+    in.seek(aligned);
+    in.read(material.paramCount);
+    material.countRead = true;
+
+    int read = 0;
+    while (read < material.paramCount) {
+        Item item;
+        if (!readItem(in, item)) {
+            problem = QStringLiteral("parameter entry %1 of %2 cut off")
+                          .arg(read + 1)
+                          .arg(material.paramCount);
+            in.seek(item.blockOffset);
+            return false;
+        }
+        material.items.append(item);
+        if (!item.isGlobalFlag())
+            ++read;
+    }
+    material.complete = true;
+    return true;
+}
+
+} // namespace
+
+int itemBodySize(const Item& item)
+{
+    if (item.isGlobalFlag())
+        return 0;
+    switch (item.type) {
+    case 2:
+        return 16;
+    case 5:
+        return 8;
+    case GlobalFlagType:
+        return 2;
+    default:
+        return 4;
+    }
+}
+
+QStringList Block::dictionaryTexts() const
+{
+    QStringList texts;
+    texts.reserve(dictionary.size());
+    for (const DictionaryEntry& entry : dictionary)
+        texts.append(entry.text);
+    return texts;
+}
+
+std::optional<Block> decode(const QByteArray& data)
+{
+    Reader in(data);
+    quint32 magic = 0;
+    if (!in.read(magic) || magic != Magic)
+        return std::nullopt;
+
+    Block block;
+    if (!in.read(block.formatWord) || !in.read(block.stringTableSize)) {
+        cutOff(block, in.pos(), QStringLiteral("header cut off"));
+        block.endOffset = in.size();
+        return block;
+    }
+    readDictionary(in, block);
+
+    const qint64 dictionaryEnd = DictionaryOffset + qint64(block.stringTableSize);
+    block.materialCountOffset = DictionaryOffset + roundUpTo4(block.stringTableSize);
+    if (!block.truncated && !in.allZero(dictionaryEnd, block.materialCountOffset))
+        block.findings.append({dictionaryEnd, QStringLiteral("padding after the dictionary is not zero")});
+    in.seek(block.materialCountOffset);
+    if (block.materialCountOffset + 4 > in.size()) {
+        if (!block.truncated)
+            cutOff(block, in.pos(), QStringLiteral("material count cut off"));
+        block.endOffset = in.size();
+        return block;
+    }
+    in.read(block.materialCount);
+
+    // Every record takes at least its head, so the data bounds the loop, not M.
+    for (quint32 i = 0; i < block.materialCount; ++i) {
+        if (in.left() == 0) {
+            cutOff(block, in.pos(), QStringLiteral("%1 of %2 materials present")
+                                        .arg(i)
+                                        .arg(block.materialCount));
+            break;
+        }
+        Material material;
+        QString problem;
+        const bool whole = readMaterial(in, block, material, problem);
+        if (material.blockOffset + HeadSize <= in.size())
+            block.materials.append(material);
+        if (!whole) {
+            cutOff(block, in.pos(), QStringLiteral("material %1: %2").arg(i).arg(problem));
+            break;
+        }
+    }
+    block.endOffset = in.pos();
+    if (!block.truncated && in.left() > 0)
+        block.findings.append({in.pos(), QStringLiteral("%1 bytes after the last record").arg(in.left())});
+    return block;
+}
+
+QVector<qint64> dictionaryOffsets(const QStringList& strings)
+{
+    QVector<qint64> offsets;
+    offsets.reserve(strings.size() + 1);
+    qint64 total = 0;
+    for (const QString& text : strings) {
+        offsets.append(total);
+        total += text.toUtf8().size() + 1;
+    }
+    offsets.append(total);
+    return offsets;
+}
+
+QByteArray encodeDictionary(const QStringList& strings)
+{
+    QByteArray bytes;
+    for (const QString& text : strings) {
+        bytes.append(text.toUtf8());
+        bytes.append('\0');
+    }
+    return bytes;
+}
+
+int dictionaryPadding(qint64 size) { return int(roundUpTo4(size) - size); }
+
+QByteArray encode(const QStringList& dictionary, const QVector<Material>& materials)
+{
+    QByteArray out;
+    QDataStream stream(&out, QIODevice::WriteOnly);
+    stream.setByteOrder(QDataStream::LittleEndian);
+    auto zeros = [&stream](int count) {
+        for (int i = 0; i < count; ++i)
+            stream << quint8(0);
+    };
+
+    const QByteArray strings = encodeDictionary(dictionary);
+    stream << Magic << FormatWord << quint32(strings.size());
+    stream.writeRawData(strings.constData(), strings.size());
+    zeros(dictionaryPadding(strings.size()));
+
+    const qint64 base = stream.device()->pos();
+    stream << qint32(materials.size());
+    for (const Material& material : materials) {
+        const qint64 start = stream.device()->pos();
+        stream << material.modelId << material.mainShader << material.flags[0] << material.variant
+               << material.flags[1] << material.flags[2] << material.flags[3];
+        zeros(dictionaryPadding(start - base + HeadSize));
+        stream << material.paramCount;
+        for (const Item& item : material.items) {
+            stream << item.name << item.type;
+            if (item.isGlobalFlag())
+                continue;
+            switch (item.type) {
+            case 2:
+                stream << quint64(item.first) << quint64(item.second);
+                break;
+            case 5:
+                stream << quint64(item.first);
+                break;
+            case GlobalFlagType:
+                stream << quint16(item.first);
+                break;
+            default:
+                stream << quint16(item.first) << quint16(item.second);
+                break;
+            }
+        }
+    }
+    return out;
+}
+
+quint64 fnv1a_64(const char* data)
+{
+    quint64 hash = 0xCBF29CE484222325ull;
+    for (const unsigned char* p = reinterpret_cast<const unsigned char*>(data); p && *p; ++p) {
+        hash ^= *p;
+        hash *= 0x100000001B3ull;
+    }
+    return hash;
+}
+
+quint64 fnv1a_64(const QByteArray& bytes) { return fnv1a_64(bytes.constData()); }
+
+QString texture_dir(const QString& savePath)
+{
+    static const char* const markers[] = {"/Characters/", "/Arena/",    "/Props/",
+                                          "/Belts/",      "/Audience/", "/CAS/"};
+    QVector<QString> present;
+    for (const char* marker : markers)
+        if (savePath.contains(QLatin1String(marker)))
+            present.append(QLatin1String(marker));
+    QString path = savePath;
+    for (const QString& marker : present) {
+        const int at = path.indexOf(marker);
+        if (at >= 0)
+            path = path.mid(at + 1);
+    }
+    QStringList parts = path.split(QLatin1Char('/'));
+    parts.removeLast();
+    return parts.join(QLatin1Char('/')) + QStringLiteral("/Textures/");
+}
+
+} // namespace mtls

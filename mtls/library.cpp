@@ -1,0 +1,142 @@
+#include "mtls/library.h"
+
+namespace mtls {
+
+QString MaterialGrid::text(int row, int column) const
+{
+    if (row < 0 || row >= rows.size() || column < 0 || column >= rows[row].size())
+        return QString();
+    return rows[row][column].value_or(QString());
+}
+
+DictionaryIndex::DictionaryIndex(const QVector<DictionaryEntry>& entries)
+{
+    byOffset.reserve(entries.size());
+    for (const DictionaryEntry& entry : entries)
+        if (!byOffset.contains(entry.offset))
+            byOffset.insert(entry.offset, entry.text);
+}
+
+QString DictionaryIndex::at(quint32 offset) const { return byOffset.value(offset); }
+
+QString globalFlagText(quint16 first, quint16 second)
+{
+    return QStringLiteral("Global@ShaderFlag%1-%2").arg(first).arg(second);
+}
+
+QString typeLine(const Item& item)
+{
+    switch (item.type) {
+    case 1:
+    case 3:
+    case 2:
+        return QStringLiteral("%1,%2,%3").arg(item.type).arg(item.first).arg(item.second);
+    case 4:
+        return QStringLiteral("4");
+    case 5:
+        return QStringLiteral("5,Generic FNV");
+    default:
+        return QString();
+    }
+}
+
+int usedWidth(const MaterialGrid& grid)
+{
+    int width = 0;
+    for (const GridRow& row : grid.rows) {
+        int firstEmpty = 0;
+        while (firstEmpty < grid.columnCount && firstEmpty < row.size() && row[firstEmpty])
+            ++firstEmpty;
+        width = qMax(width, firstEmpty);
+    }
+    return width;
+}
+
+namespace {
+
+// Lays out one material's row the way the loader fills the table, growing the grid's
+// column count as it goes, and collects its catalogue records.
+class RowLayout {
+public:
+    RowLayout(MaterialGrid& grid, const DictionaryIndex& index) : grid(grid), index(index) {}
+
+    GridRow lay(const Material& material, QVector<CatalogueRecord>& records)
+    {
+        row = GridRow(VariantColumn + 1);
+        row[ModelIdColumn] = index.at(material.modelId);
+        const QString mainShader = index.at(material.mainShader);
+        if (!mainShader.isEmpty())
+            row[MainShaderColumn] = mainShader;
+        row[CountColumn] = QString::number(material.paramCount);
+        if (grid.columnCount < 2 * material.paramCount + 1)
+            grid.columnCount = 2 * material.paramCount + 1;
+        const QString variant = index.at(material.variant);
+        row[VariantColumn] = variant;
+        const QString fullShader = mainShader + QStringLiteral("::") + variant;
+
+        // A material cut off by the end of the data records only the type lines of its
+        // complete entries: a partial cell list must not become the shader's entry for good.
+        if (material.complete)
+            records.append({QStringLiteral("Params/") + fullShader, uint(material.paramCount)});
+
+        QStringList cells;
+        for (const Item& item : material.items) {
+            if (item.isGlobalFlag()) {
+                place(globalFlagText(item.name, item.type), cells);
+                continue;
+            }
+            const QString name = index.at(item.name);
+            records.append({name, typeLine(item)});
+            place(name, cells);
+            if (item.hasValueWord() && item.valueWord() != 0) {
+                const QString value = index.at(item.valueWord());
+                place(value.isEmpty() ? QStringLiteral("Global@%1").arg(item.valueWord()) : value,
+                      cells);
+            }
+        }
+        if (material.complete) {
+            records.append({QStringLiteral("Shaders/") + fullShader, cells});
+            QStringList flags;
+            for (quint16 flag : material.flags)
+                flags.append(QString::number(flag));
+            records.append({QStringLiteral("Flags/") + fullShader, flags});
+        }
+        return row;
+    }
+
+private:
+    void place(const QString& text, QStringList& cells)
+    {
+        if (row.size() >= grid.columnCount)
+            ++grid.columnCount;
+        row.append(text);
+        cells.append(text);
+    }
+
+    MaterialGrid& grid;
+    const DictionaryIndex& index;
+    GridRow row;
+};
+
+} // namespace
+
+LoadedLibrary layoutBlock(const Block& block)
+{
+    LoadedLibrary library;
+    library.dictionary = block.dictionary;
+    library.claimedMaterials = block.materialCount;
+    library.truncated = block.truncated;
+
+    const DictionaryIndex index(block.dictionary);
+    MaterialGrid& grid = library.grid;
+    grid.columnCount = 15;
+    grid.rows.reserve(block.materials.size());
+    RowLayout layout(grid, index);
+    for (const Material& material : block.materials)
+        grid.rows.append(layout.lay(material, library.records));
+    for (int r = 0; r < grid.rows.size(); ++r)
+        grid.rows[r][IndexColumn] = QString::number(r);
+    return library;
+}
+
+} // namespace mtls

@@ -1,0 +1,58 @@
+#pragma once
+// Lays out MTLs blocks byte by byte for the tests, straight from the documented layout and
+// independently of the codec under test: a dictionary of zero-terminated UTF-8 strings
+// padded to 4, the material count, then records whose parameter count sits at a multiple of
+// 4 from the material count field.
+
+#include <QByteArray>
+#include <QStringList>
+#include <QVector>
+#include <array>
+#include <optional>
+
+namespace testdata {
+
+// An item as raw words: name, type, then the body bytes exactly as they are stored.
+struct RawItem {
+    quint16 name = 0;
+    quint16 type = 0;
+    QByteArray body;
+};
+
+RawItem entry1(quint16 name, quint16 a, quint16 b, quint16 type = 1); // 8 bytes (type 1 or 3)
+RawItem entry2(quint16 name, quint64 x = 0, quint64 y = 0);          // 20 bytes
+RawItem entry4(quint16 name, quint16 value);                         // 8 bytes
+RawItem entry5(quint16 name, quint64 hash);                          // 12 bytes
+RawItem entry3F80(quint16 name, quint16 value);                      // 6 bytes
+RawItem globalFlag(quint16 second);                                  // 4 bytes, name 0
+
+struct RawMaterial {
+    quint16 modelId = 0;
+    quint16 mainShader = 0;
+    quint16 variant = 0;
+    std::array<quint16, 4> flags{};
+    quint16 count = 0;
+    QVector<RawItem> items;
+};
+
+QByteArray le16(quint16 value);
+QByteArray le32(quint32 value);
+QByteArray le64(quint64 value);
+
+// Dictionary offset of the first occurrence of `text`: running sum of UTF-8 length + 1.
+quint16 offsetOf(const QStringList& dictionary, const QString& text);
+
+// The whole block. `claimedCount` replaces the material count field when given.
+QByteArray buildBlock(const QStringList& dictionary, const QVector<RawMaterial>& materials,
+                      std::optional<quint32> claimedCount = std::nullopt);
+
+// The 78-byte example library: material "mat", shader yCS_gear::Normal, flag words 1 to 4,
+// one type 4 parameter colorMap = tex_d. Written out literally.
+QByteArray exampleBlock();
+
+// A library that exercises every item kind, several record phases, a duplicate string, an
+// empty string and non-ASCII text.
+QByteArray richBlock();
+QStringList richDictionary();
+
+} // namespace testdata
