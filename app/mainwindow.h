@@ -1,6 +1,6 @@
 #pragma once
 
-#include "mtls/library.h"
+#include "mtls/writer.h"
 
 #include <QMainWindow>
 #include <QStringList>
@@ -65,14 +65,22 @@ public:
     // Address of the releases page opened from the Help menu.
     static const char* const ReleasesPage;
 
+    // The working file that adding a material writes and shows.
+    static QString previewPath();
+
 private:
     friend class MainWindowTestAccess;
 
     // Widgets <-> plain values.
-    mtls::MaterialGrid materialGrid() const;     // the materials table without the swap column
-    QStringList dictionaryColumn() const;        // column 1 of the dictionary table
+    mtls::MaterialGrid materialGrid() const; // every cell of the materials table as it stands
+    QStringList dictionaryColumn() const;    // column 1 of the dictionary table
     void showLibrary(const mtls::LoadedLibrary& library, const QString& filename);
     void warn(const QString& text);
-    // Writes `bytes` to `path` without leaving a half-written file; returns the error text.
+    // Writes `bytes` to `path` without leaving a half-written file; returns the message to
+    // show, empty on success.
     QString writeWhole(const QString& path, const QByteArray& bytes);
+    // Rebuilds the library from the tables and writes it to `path`; false when nothing was
+    // written (the reason has been shown where the user must know it).
+    bool writeLibraryFile(const QString& path, const mtls::WriteOptions& options);
+    void openDialogForNewMaterial();
 };

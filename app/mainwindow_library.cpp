@@ -1,10 +1,307 @@
 // Loading, laying out and writing libraries: the slots that move plain values in and out of
-// the two tables.
+// the two tables. The rules themselves live in mtls/.
+#include "app/ext_2.h"
 #include "app/mainwindow.h"
+#include "app/qv_qtablewidget.h"
+#include "catalogue/shadercatalogue.h"
+#include "mtls/writer.h"
+#include "ui_mainwindow.h"
 
-void MainWindow::open_mtl(QString filename) { Q_UNUSED(filename) }
-QString MainWindow::MTLDictionary(int index) { Q_UNUSED(index) return {}; }
-void MainWindow::formatTable() {}
-void MainWindow::rebuild_mtl() {}
-void MainWindow::rebuild_mtltempFile(QString filename) { Q_UNUSED(filename) }
-void MainWindow::on_actionAdd_Swap_Button_triggered() {}
+#include <QCoreApplication>
+#include <QDebug>
+#include <QFile>
+#include <QFileDialog>
+#include <QHeaderView>
+#include <QPushButton>
+#include <QSaveFile>
+#include <QStatusBar>
+
+namespace {
+
+// A library file larger than this is read only up to it; no real block comes near it, and
+// it keeps a hostile file from taking the memory of the machine.
+constexpr qint64 MaxLibraryBytes = qint64(512) * 1024 * 1024;
+
+const char* const SwapButtonSheet =
+    "QPushButton {margin: 1px;border: 4px;border-radius: 8px;background-color: rgb(110, 110, "
+    "110);color: rgb(30, 30, 30);}QPushButton::hover {background-color: rgb(130, 130, "
+    "130);}QPushButton::pressed {background-color: rgb(110, 146, 209);}";
+
+QTableWidgetItem* centredItem(const QString& text)
+{
+    auto* item = new QTableWidgetItem(text);
+    item->setTextAlignment(Qt::AlignCenter);
+    return item;
+}
+
+} // namespace
+
+QString MainWindow::previewPath()
+{
+    return QCoreApplication::applicationDirPath() + QStringLiteral("/mtlsView.bin");
+}
+
+void MainWindow::open_mtl(QString filename)
+{
+    QFile file(filename);
+    if (!file.open(QIODevice::ReadOnly)) {
+        warn(QStringLiteral("Cannot open file : ") + file.errorString());
+        return;
+    }
+    const QString extension = filename.mid(filename.lastIndexOf(QLatin1Char('.')) + 1);
+    if (extension.toLower() == QLatin1String("mdl")) {
+        file.close();
+        merge_MDL(filename);
+        return;
+    }
+    const QByteArray data = file.read(MaxLibraryBytes);
+    file.close();
+    const std::optional<mtls::Block> block = mtls::decode(data);
+    if (!block) {
+        warn(QStringLiteral("Invalid File"));
+        return;
+    }
+    const mtls::LoadedLibrary library = mtls::layoutBlock(*block);
+    {
+        ShaderCatalogue catalogue;
+        for (const mtls::CatalogueRecord& record : library.records)
+            catalogue.record(record.key, record.value);
+    }
+    showLibrary(library, filename);
+    if (library.truncated && library.claimedMaterials == 0)
+        statusBar()->showMessage(tr("The file is truncated: no material could be read."));
+    else if (library.truncated)
+        statusBar()->showMessage(tr("The file is truncated: %1 of %2 materials could be read.")
+                                     .arg(library.grid.rows.size())
+                                     .arg(library.claimedMaterials));
+    else
+        statusBar()->clearMessage();
+}
+
+void MainWindow::showLibrary(const mtls::LoadedLibrary& library, const QString& filename)
+{
+    current_file = filename;
+    ui->ExternalLabel->setText(filename.mid(filename.lastIndexOf(QLatin1Char('/')) + 1) +
+                               QStringLiteral("   "));
+    for (QTableWidget* table : {static_cast<QTableWidget*>(ui->OriginalTable),
+                                static_cast<QTableWidget*>(ui->ExternalTable)}) {
+        table->clear();
+        table->setRowCount(0);
+        table->setColumnCount(0);
+        table->horizontalHeader()->setVisible(true);
+    }
+
+    QTableWidget* dictionary = ui->OriginalTable;
+    dictionary->setRowCount(library.dictionary.size());
+    dictionary->setColumnCount(3);
+    dictionary->setColumnWidth(0, 45);
+    dictionary->setColumnWidth(1, 170);
+    dictionary->setColumnWidth(2, 100);
+    for (int k = 0; k < library.dictionary.size(); ++k) {
+        dictionary->setItem(k, 0, new QTableWidgetItem(QString::number(k)));
+        dictionary->setItem(k, 1, new QTableWidgetItem(library.dictionary[k].text));
+        dictionary->setItem(k, 2,
+                            new QTableWidgetItem(QString::number(library.dictionary[k].offset)));
+    }
+    dictionary->setHorizontalHeaderLabels({"  Index", "Item", "Offset"});
+
+    ui->OriginalLabel->setText(
+        QStringLiteral("  Found %1 materials:").arg(library.claimedMaterials));
+    ui->label->setText(QStringLiteral("Items: %1   ").arg(library.claimedMaterials));
+
+    QTableWidget* materials = ui->ExternalTable;
+    const mtls::MaterialGrid& grid = library.grid;
+    materials->setUpdatesEnabled(false);
+    materials->setRowCount(grid.rows.size());
+    materials->setColumnCount(4);
+    materials->setHorizontalHeaderLabels({"  Index", "Main Shader", "Model_ID", "SubMtls #"});
+    const int widths[] = {20, 170, 145, 60};
+    for (int c = 0; c < 4; ++c)
+        materials->setColumnWidth(c, widths[c]);
+    materials->setColumnCount(grid.columnCount);
+    for (int r = 0; r < grid.rows.size(); ++r) {
+        const mtls::GridRow& row = grid.rows[r];
+        for (int c = 1; c < row.size(); ++c) {
+            if (!row[c])
+                continue;
+            materials->setItem(r, c,
+                               c == mtls::MainShaderColumn ? centredItem(*row[c])
+                                                           : new QTableWidgetItem(*row[c]));
+        }
+    }
+    for (int r = 0; r < grid.rows.size(); ++r)
+        materials->setItem(r, 0, centredItem(grid.text(r, mtls::IndexColumn)));
+    materials->resizeColumnsToContents();
+    materials->setColumnWidth(1, 140);
+    materials->setColumnWidth(2, 140);
+    materials->setUpdatesEnabled(true);
+    formatTable();
+}
+
+QString MainWindow::MTLDictionary(int index)
+{
+    const QTableWidget* dictionary = ui->OriginalTable;
+    for (int r = 0; r < dictionary->rowCount(); ++r) {
+        const QTableWidgetItem* offset = dictionary->item(r, 2);
+        if ((offset ? offset->text().toUInt() : 0u) == uint(index)) {
+            const QTableWidgetItem* text = dictionary->item(r, 1);
+            return text ? text->text() : QString();
+        }
+    }
+    return QString();
+}
+
+void MainWindow::formatTable()
+{
+    QTableWidget* materials = ui->ExternalTable;
+    const int width = mtls::usedWidth(materialGrid());
+    for (int c = 4; c < materials->columnCount(); ++c) {
+        materials->setHorizontalHeaderItem(c,
+                                           new QTableWidgetItem(QStringLiteral("P%1").arg(c - 4)));
+        if (c >= width)
+            materials->setColumnHidden(c, true);
+    }
+    on_actionAdd_Swap_Button_triggered();
+}
+
+void MainWindow::on_actionAdd_Swap_Button_triggered()
+{
+    QTableWidget* materials = ui->ExternalTable;
+    materials->insertColumn(1);
+    QFont font(QStringLiteral("Lato Semibold"));
+    font.setPointSize(8);
+    for (int r = 0; r < materials->rowCount(); ++r) {
+        auto* button = new QPushButton;
+        button->setFont(font);
+        button->setText(QStringLiteral("MODIFY"));
+        button->setStyleSheet(QLatin1String(SwapButtonSheet));
+        connect(button, &QPushButton::clicked, this, &MainWindow::Swap_MTL);
+        materials->setCellWidget(r, 1, button);
+        // The loader already centres these; a change would cost a model signal per row.
+        QTableWidgetItem* shader = materials->item(r, 2);
+        if (shader && shader->textAlignment() != Qt::AlignCenter)
+            shader->setTextAlignment(Qt::AlignCenter);
+    }
+    materials->setColumnWidth(1, 110);
+    materials->setHorizontalHeaderItem(1, new QTableWidgetItem(QStringLiteral(" ")));
+}
+
+mtls::MaterialGrid MainWindow::materialGrid() const
+{
+    const QTableWidget* materials = ui->ExternalTable;
+    mtls::MaterialGrid grid;
+    grid.columnCount = materials->columnCount();
+    grid.rows.resize(materials->rowCount());
+    for (int r = 0; r < grid.rows.size(); ++r) {
+        mtls::GridRow& row = grid.rows[r];
+        row.resize(grid.columnCount);
+        for (int c = 0; c < grid.columnCount; ++c)
+            if (const QTableWidgetItem* item = materials->item(r, c))
+                row[c] = item->text();
+    }
+    return grid;
+}
+
+QStringList MainWindow::dictionaryColumn() const
+{
+    const QTableWidget* dictionary = ui->OriginalTable;
+    QStringList texts;
+    texts.reserve(dictionary->rowCount());
+    for (int r = 0; r < dictionary->rowCount(); ++r) {
+        const QTableWidgetItem* item = dictionary->item(r, 1);
+        texts.append(item ? item->text() : QString());
+    }
+    return texts;
+}
+
+QString MainWindow::writeWhole(const QString& path, const QByteArray& bytes)
+{
+    // The old content is replaced only once every byte is known to be on disk.
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return QStringLiteral("Cannot open file : ") + file.errorString();
+    if (file.write(bytes) != bytes.size() || !file.flush()) {
+        const QString error = file.errorString();
+        file.cancelWriting();
+        return QStringLiteral("Cannot write file : ") + error;
+    }
+    if (!file.commit())
+        return QStringLiteral("Cannot write file : ") + file.errorString();
+    return QString();
+}
+
+bool MainWindow::writeLibraryFile(const QString& path, const mtls::WriteOptions& options)
+{
+    ShaderCatalogue catalogue;
+    const mtls::WriteResult result =
+        mtls::writeLibrary(materialGrid(), dictionaryColumn(), catalogue, options);
+    switch (result.outcome) {
+    case mtls::WriteResult::Refused:
+        warn(result.message);
+        return false;
+    case mtls::WriteResult::StringLimit: {
+        QFile file(path);
+        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+            if (!options.preview)
+                warn(QStringLiteral("Cannot open file : ") + file.errorString());
+            return false;
+        }
+        file.close();
+        warn(result.message);
+        return false;
+    }
+    case mtls::WriteResult::Written:
+        break;
+    }
+    for (const QString& line : result.hashDebugLines)
+        qDebug().noquote() << line;
+    const QString error = writeWhole(path, result.bytes);
+    if (!error.isEmpty()) {
+        if (!options.preview)
+            warn(error);
+        return false;
+    }
+    return true;
+}
+
+void MainWindow::rebuild_mtl()
+{
+    if (ui->ExternalTable->rowCount() == 0) {
+        warn(QStringLiteral("No MTL data loaded."));
+        return;
+    }
+    const QString path = QFileDialog::getSaveFileName(this, tr("Save MTLs File as"), QString(),
+                                                      tr("2K23 MTLs (*.mtls)"));
+    if (path.isEmpty())
+        return;
+    ui->ExternalTable->removeColumn(1);
+    mtls::WriteOptions options;
+    options.savePath = path;
+    if (!writeLibraryFile(path, options)) {
+        on_actionAdd_Swap_Button_triggered();
+        return;
+    }
+    open_mtl(path);
+    if (announce_save) {
+        warn(QStringLiteral("File Saved Successfully."));
+        announce_save = false;
+    }
+}
+
+void MainWindow::rebuild_mtltempFile(QString filename)
+{
+    if (ui->ExternalTable->rowCount() == 0) {
+        warn(QStringLiteral("No MTL data loaded."));
+        return;
+    }
+    if (filename.isEmpty())
+        return;
+    // A fresh window's dictionary table holds two empty rows, not a dictionary.
+    if (ui->OriginalTable->rowCount() == 2) {
+        ui->OriginalTable->setRowCount(0);
+        ui->OriginalTable->setColumnCount(0);
+    }
+    mtls::WriteOptions options;
+    options.preview = true;
+    writeLibraryFile(filename, options);
+}

@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 #include <QStringList>
+#include <QVector>
 #include <optional>
 
 namespace authoring {
@@ -13,9 +14,9 @@ constexpr quint32 MaterialTag = 0x214C544D; // "MTL!" read little-endian
 constexpr quint32 EndTag = 0x4466424D;      // "MBfD" read little-endian
 
 struct ModelFile {
-    QStringList nameTable;  // all names of the name table, in file order
-    QStringList materials;  // names selected by the "MTL!" chunks, duplicates removed
-    bool damaged = false;   // something ran past the end of the data or out of range
+    QStringList nameTable; // all names of the name table, in file order
+    QStringList materials; // names selected by the "MTL!" chunks, duplicates removed
+    bool damaged = false;  // something ran past the end of the data or out of range
 };
 
 // Nothing when the data does not start with "MDL!". Trusts no count, offset or size.
@@ -23,5 +24,14 @@ std::optional<ModelFile> readModelFile(const QByteArray& data);
 
 // Full shader name for a material name, by the part-name rules.
 QString shaderForPart(const QString& materialName, bool hasHips);
+
+// One material to add for a model: its name without ":skinned" and the shader the part-name
+// rules pick for that shortened name ("J_Hips" in the name table selects the default).
+struct PlannedMaterial {
+    QString name;
+    QString shader;
+    bool operator==(const PlannedMaterial& o) const { return name == o.name && shader == o.shader; }
+};
+QVector<PlannedMaterial> materialPlan(const ModelFile& model);
 
 } // namespace authoring

@@ -6,7 +6,10 @@ namespace mtls {
 
 namespace {
 
-qint64 roundUpTo4(qint64 value) { return (value + 3) & ~qint64(3); }
+qint64 roundUpTo4(qint64 value)
+{
+    return (value + 3) & ~qint64(3);
+}
 
 // Little-endian reads over the whole block that never go past its end: a read that does
 // not fit leaves the position alone and reports false.
@@ -71,8 +74,8 @@ void readDictionary(Reader& in, Block& block)
         in.seek(zero + 1);
     }
     if (in.pos() != end)
-        block.findings.append({in.pos(), QStringLiteral("dictionary does not end at 12 + S (%1)")
-                                             .arg(end)});
+        block.findings.append(
+            {in.pos(), QStringLiteral("dictionary does not end at 12 + S (%1)").arg(end)});
 }
 
 // Reads one item; false when the data ends inside it.
@@ -133,8 +136,8 @@ bool readMaterial(Reader& in, const Block& block, Material& material, QString& p
     material.flags = {head[2], head[4], head[5], head[6]};
     material.variant = head[3];
 
-    const qint64 aligned = block.materialCountOffset +
-                           roundUpTo4(in.pos() - block.materialCountOffset);
+    const qint64 aligned =
+        block.materialCountOffset + roundUpTo4(in.pos() - block.materialCountOffset);
     if (aligned + 2 > in.size()) {
         problem = QStringLiteral("parameter count cut off");
         return false;
@@ -206,7 +209,8 @@ std::optional<Block> decode(const QByteArray& data)
     const qint64 dictionaryEnd = DictionaryOffset + qint64(block.stringTableSize);
     block.materialCountOffset = DictionaryOffset + roundUpTo4(block.stringTableSize);
     if (!block.truncated && !in.allZero(dictionaryEnd, block.materialCountOffset))
-        block.findings.append({dictionaryEnd, QStringLiteral("padding after the dictionary is not zero")});
+        block.findings.append(
+            {dictionaryEnd, QStringLiteral("padding after the dictionary is not zero")});
     in.seek(block.materialCountOffset);
     if (block.materialCountOffset + 4 > in.size()) {
         if (!block.truncated)
@@ -219,9 +223,8 @@ std::optional<Block> decode(const QByteArray& data)
     // Every record takes at least its head, so the data bounds the loop, not M.
     for (quint32 i = 0; i < block.materialCount; ++i) {
         if (in.left() == 0) {
-            cutOff(block, in.pos(), QStringLiteral("%1 of %2 materials present")
-                                        .arg(i)
-                                        .arg(block.materialCount));
+            cutOff(block, in.pos(),
+                   QStringLiteral("%1 of %2 materials present").arg(i).arg(block.materialCount));
             break;
         }
         Material material;
@@ -236,7 +239,8 @@ std::optional<Block> decode(const QByteArray& data)
     }
     block.endOffset = in.pos();
     if (!block.truncated && in.left() > 0)
-        block.findings.append({in.pos(), QStringLiteral("%1 bytes after the last record").arg(in.left())});
+        block.findings.append(
+            {in.pos(), QStringLiteral("%1 bytes after the last record").arg(in.left())});
     return block;
 }
 
@@ -263,7 +267,10 @@ QByteArray encodeDictionary(const QStringList& strings)
     return bytes;
 }
 
-int dictionaryPadding(qint64 size) { return int(roundUpTo4(size) - size); }
+int dictionaryPadding(qint64 size)
+{
+    return int(roundUpTo4(size) - size);
+}
 
 QByteArray encode(const QStringList& dictionary, const QVector<Material>& materials)
 {
@@ -321,7 +328,10 @@ quint64 fnv1a_64(const char* data)
     return hash;
 }
 
-quint64 fnv1a_64(const QByteArray& bytes) { return fnv1a_64(bytes.constData()); }
+quint64 fnv1a_64(const QByteArray& bytes)
+{
+    return fnv1a_64(bytes.constData());
+}
 
 QString texture_dir(const QString& savePath)
 {

@@ -17,7 +17,7 @@ constexpr int MagicOffset = 0;
 constexpr int FormatOffset = 4;
 constexpr int StringTableSizeOffset = 8;
 constexpr int DictionaryOffset = 12;
-constexpr int HeadSize = 14;             // seven u16 head fields of a record
+constexpr int HeadSize = 14;               // seven u16 head fields of a record
 constexpr quint16 GlobalFlagType = 0x3F80; // second word of a global shader flag item
 
 struct DictionaryEntry {
@@ -53,9 +53,9 @@ struct Item {
 int itemBodySize(const Item& item);
 
 struct Material {
-    quint16 modelId = 0;    // dictionary offset of the material name
-    quint16 mainShader = 0; // dictionary offset of the main shader name
-    quint16 variant = 0;    // dictionary offset of the shader variant
+    quint16 modelId = 0;            // dictionary offset of the material name
+    quint16 mainShader = 0;         // dictionary offset of the main shader name
+    quint16 variant = 0;            // dictionary offset of the shader variant
     std::array<quint16, 4> flags{}; // flag words 1 to 4
     quint16 paramCount = 0;         // N as stored
     bool countRead = false;         // false when the data ended inside the head or padding

@@ -17,7 +17,10 @@ DictionaryIndex::DictionaryIndex(const QVector<DictionaryEntry>& entries)
             byOffset.insert(entry.offset, entry.text);
 }
 
-QString DictionaryIndex::at(quint32 offset) const { return byOffset.value(offset); }
+QString DictionaryIndex::at(quint32 offset) const
+{
+    return byOffset.value(offset);
+}
 
 QString globalFlagText(quint16 first, quint16 second)
 {

@@ -15,8 +15,14 @@ using Cell = std::optional<QString>; // a cell without an item is nullopt
 using GridRow = QVector<Cell>;
 
 // Base layout columns of the materials table.
-enum Column { IndexColumn = 0, MainShaderColumn = 1, ModelIdColumn = 2, CountColumn = 3,
-              VariantColumn = 4, FirstParameterColumn = 5 };
+enum Column {
+    IndexColumn = 0,
+    MainShaderColumn = 1,
+    ModelIdColumn = 2,
+    CountColumn = 3,
+    VariantColumn = 4,
+    FirstParameterColumn = 5
+};
 
 struct MaterialGrid {
     QVector<GridRow> rows;
@@ -24,7 +30,10 @@ struct MaterialGrid {
 
     // The text of a cell, "" when it has no item or lies past its row.
     QString text(int row, int column) const;
-    bool operator==(const MaterialGrid& o) const { return rows == o.rows && columnCount == o.columnCount; }
+    bool operator==(const MaterialGrid& o) const
+    {
+        return rows == o.rows && columnCount == o.columnCount;
+    }
 };
 
 // Offset -> string for one dictionary. Answers exactly what a scan of the dictionary table
@@ -48,7 +57,7 @@ struct CatalogueRecord {
 
 struct LoadedLibrary {
     QVector<DictionaryEntry> dictionary;
-    MaterialGrid grid; // base layout, column 0 holds the row numbers
+    MaterialGrid grid;            // base layout, column 0 holds the row numbers
     quint32 claimedMaterials = 0; // M from the header
     bool truncated = false;
     QVector<CatalogueRecord> records;

@@ -25,13 +25,13 @@ struct WriteResult {
     };
     Outcome outcome = Written;
     QByteArray bytes;
-    QString message;          // the text of the box for StringLimit and Refused
+    QString message;            // the text of the box for StringLimit and Refused
     QStringList hashDebugLines; // one "CACHE: <texture>" line per type-5 hash, in order
-    QStringList dictionary;   // the rebuilt dictionary, in order
+    QStringList dictionary;     // the rebuilt dictionary, in order
 };
 
-extern const char* const StringLimitMessage;   // "String Limit Reached"
-extern const char* const UnknownTypeMessage;   // "Unknown parameter type: "
+extern const char* const StringLimitMessage; // "String Limit Reached"
+extern const char* const UnknownTypeMessage; // "Unknown parameter type: "
 
 // `grid` is in the base layout (no swap column); `dictionaryColumn` holds the texts of
 // column 1 of the dictionary table in row order ("" for a row without an item).

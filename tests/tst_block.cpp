@@ -43,8 +43,8 @@ void TestBlock::exampleDecodesToItsFields()
     QVERIFY(block);
     QCOMPARE(block->formatWord, 5);
     QCOMPARE(block->stringTableSize, 35u);
-    const QVector<DictionaryEntry> dictionary{{"mat", 0},    {"yCS_gear", 4}, {"Normal", 13},
-                                              {"colorMap", 20}, {"tex_d", 29}};
+    const QVector<DictionaryEntry> dictionary{
+        {"mat", 0}, {"yCS_gear", 4}, {"Normal", 13}, {"colorMap", 20}, {"tex_d", 29}};
     QCOMPARE(block->dictionary, dictionary);
     QCOMPARE(block->materialCountOffset, 48);
     QCOMPARE(block->materialCount, 1u);
@@ -234,12 +234,17 @@ void TestBlock::textureDirectory_data()
     QTest::addColumn<QString>("directory");
     QTest::newRow("characters") << "D:/mods/Characters/hero_01/body.mtls"
                                 << "Characters/hero_01/Textures/";
-    QTest::newRow("arena then props") << "D:/Arena/Props/ring.mtls" << "Props/Textures/";
-    QTest::newRow("no marker") << "D:/work/body.mtls" << "D:/work/Textures/";
-    QTest::newRow("case-sensitive") << "/x/characters/a.mtls" << "/x/characters/Textures/";
+    QTest::newRow("arena then props") << "D:/Arena/Props/ring.mtls"
+                                      << "Props/Textures/";
+    QTest::newRow("no marker") << "D:/work/body.mtls"
+                               << "D:/work/Textures/";
+    QTest::newRow("case-sensitive") << "/x/characters/a.mtls"
+                                    << "/x/characters/Textures/";
     // Belts is cut first (its place in the marker list), which removes CAS with it.
-    QTest::newRow("earlier cut removes a marker") << "/CAS/q/Belts/b/f.mtls" << "Belts/b/Textures/";
-    QTest::newRow("bare file name") << "f.mtls" << "/Textures/";
+    QTest::newRow("earlier cut removes a marker") << "/CAS/q/Belts/b/f.mtls"
+                                                  << "Belts/b/Textures/";
+    QTest::newRow("bare file name") << "f.mtls"
+                                    << "/Textures/";
 }
 
 void TestBlock::textureDirectory()
@@ -269,14 +274,16 @@ void TestBlock::hostileCountsReturnAtOnce_data()
     QTest::addColumn<QByteArray>("data");
     QTest::addColumn<int>("materials");
     // 20 bytes: empty dictionary, M = 0x7FFFFFFF, one head's worth missing.
-    QTest::newRow("huge M") << QByteArray("MTLs") + le32(5) + le32(0) + le32(0x7FFFFFFF) + le32(0) << 0;
+    QTest::newRow("huge M") << QByteArray("MTLs") + le32(5) + le32(0) + le32(0x7FFFFFFF) + le32(0)
+                            << 0;
     QTest::newRow("huge M, one head")
         << QByteArray("MTLs") + le32(5) + le32(0) + le32(0xFFFFFFFF) + QByteArray(14, '\0') << 1;
     QTest::newRow("huge N") << QByteArray("MTLs") + le32(5) + le32(0) + le32(1) +
                                    QByteArray(14, '\0') + QByteArray(2, '\0') + le16(0xFFFF) +
                                    entry4(1, 1).body
                             << 1;
-    QTest::newRow("huge S") << QByteArray("MTLs") + le32(5) + le32(0xFFFFFFF0) + QByteArray("ab\0", 3)
+    QTest::newRow("huge S") << QByteArray("MTLs") + le32(5) + le32(0xFFFFFFF0) +
+                                   QByteArray("ab\0", 3)
                             << 0;
     QTest::newRow("endless global flags")
         << QByteArray("MTLs") + le32(5) + le32(0) + le32(1) + QByteArray(16, '\0') + le16(3) +

@@ -55,12 +55,13 @@ private slots:
 void TestLayout::workedExample()
 {
     const LoadedLibrary library = load(exampleBlock());
-    const QVector<DictionaryEntry> dictionary{{"mat", 0},    {"yCS_gear", 4}, {"Normal", 13},
-                                              {"colorMap", 20}, {"tex_d", 29}};
+    const QVector<DictionaryEntry> dictionary{
+        {"mat", 0}, {"yCS_gear", 4}, {"Normal", 13}, {"colorMap", 20}, {"tex_d", 29}};
     QCOMPARE(library.dictionary, dictionary);
     QCOMPARE(library.claimedMaterials, 1u);
     QCOMPARE(library.grid.rows.size(), 1);
-    QCOMPARE(library.grid.rows[0], cells({"0", "yCS_gear", "mat", "1", "Normal", "colorMap", "tex_d"}));
+    QCOMPARE(library.grid.rows[0],
+             cells({"0", "yCS_gear", "mat", "1", "Normal", "colorMap", "tex_d"}));
     QCOMPARE(library.grid.columnCount, 15);
     QCOMPARE(mtls::usedWidth(library.grid), 7);
 
@@ -142,9 +143,9 @@ void TestLayout::usedWidth_data()
     QTest::newRow("no rows") << QVector<GridRow>{} << 15 << 0;
     QTest::newRow("no main shader anywhere")
         << QVector<GridRow>{cells({"0", nullptr, "a", "0", "v", "p"})} << 15 << 1;
-    QTest::newRow("widest row wins")
-        << QVector<GridRow>{cells({"0", "s", "a", "0", "v"}), cells({"1", "s", "b", "1", "v", "p", "q"})}
-        << 15 << 7;
+    QTest::newRow("widest row wins") << QVector<GridRow>{cells({"0", "s", "a", "0", "v"}),
+                                                         cells({"1", "s", "b", "1", "v", "p", "q"})}
+                                     << 15 << 7;
     QTest::newRow("full row counts the columns")
         << QVector<GridRow>{cells({"0", "s", "a", "0", "v", "p"})} << 6 << 6;
 }
@@ -180,8 +181,8 @@ void TestLayout::truncatedMaterialKeepsItsCells()
     QVERIFY(library.truncated);
     QCOMPARE(library.claimedMaterials, 3u);
     QCOMPARE(library.grid.rows.size(), 1);
-    QCOMPARE(library.grid.rows[0],
-             cells({"0", "yCS_head", "mat", "5", "Normal", "colorMap", "tex_d", "gain", "Global@7"}));
+    QCOMPARE(library.grid.rows[0], cells({"0", "yCS_head", "mat", "5", "Normal", "colorMap",
+                                          "tex_d", "gain", "Global@7"}));
     QStringList keys;
     for (const CatalogueRecord& record : library.records)
         keys.append(record.key);

@@ -9,16 +9,40 @@ QByteArray le16(quint16 value)
     return bytes;
 }
 
-QByteArray le32(quint32 value) { return le16(quint16(value & 0xFFFF)) + le16(quint16(value >> 16)); }
+QByteArray le32(quint32 value)
+{
+    return le16(quint16(value & 0xFFFF)) + le16(quint16(value >> 16));
+}
 
-QByteArray le64(quint64 value) { return le32(quint32(value & 0xFFFFFFFFu)) + le32(quint32(value >> 32)); }
+QByteArray le64(quint64 value)
+{
+    return le32(quint32(value & 0xFFFFFFFFu)) + le32(quint32(value >> 32));
+}
 
-RawItem entry1(quint16 name, quint16 a, quint16 b, quint16 type) { return {name, type, le16(a) + le16(b)}; }
-RawItem entry2(quint16 name, quint64 x, quint64 y) { return {name, 2, le64(x) + le64(y)}; }
-RawItem entry4(quint16 name, quint16 value) { return {name, 4, le16(value) + le16(0)}; }
-RawItem entry5(quint16 name, quint64 hash) { return {name, 5, le64(hash)}; }
-RawItem entry3F80(quint16 name, quint16 value) { return {name, 0x3F80, le16(value)}; }
-RawItem globalFlag(quint16 second) { return {0, second, QByteArray()}; }
+RawItem entry1(quint16 name, quint16 a, quint16 b, quint16 type)
+{
+    return {name, type, le16(a) + le16(b)};
+}
+RawItem entry2(quint16 name, quint64 x, quint64 y)
+{
+    return {name, 2, le64(x) + le64(y)};
+}
+RawItem entry4(quint16 name, quint16 value)
+{
+    return {name, 4, le16(value) + le16(0)};
+}
+RawItem entry5(quint16 name, quint64 hash)
+{
+    return {name, 5, le64(hash)};
+}
+RawItem entry3F80(quint16 name, quint16 value)
+{
+    return {name, 0x3F80, le16(value)};
+}
+RawItem globalFlag(quint16 second)
+{
+    return {0, second, QByteArray()};
+}
 
 quint16 offsetOf(const QStringList& dictionary, const QString& text)
 {
@@ -64,11 +88,11 @@ QByteArray exampleBlock()
 
 QStringList richDictionary()
 {
-    return {QStringLiteral("mat"),       QStringLiteral("yCS_head"),  QStringLiteral("Normal"),
-            QStringLiteral("colorMap"),  QStringLiteral("tex_d"),     QString(),
-            QStringLiteral("gain"),      QStringLiteral("tint"),      QStringLiteral("hashA"),
-            QStringLiteral("odd"),       QStringLiteral("Schön_ä"),   QStringLiteral("mat"),
-            QStringLiteral("coverMap"),  QStringLiteral("other"),     QStringLiteral("unused")};
+    return {QStringLiteral("mat"),      QStringLiteral("yCS_head"), QStringLiteral("Normal"),
+            QStringLiteral("colorMap"), QStringLiteral("tex_d"),    QString(),
+            QStringLiteral("gain"),     QStringLiteral("tint"),     QStringLiteral("hashA"),
+            QStringLiteral("odd"),      QStringLiteral("Schön_ä"),  QStringLiteral("mat"),
+            QStringLiteral("coverMap"), QStringLiteral("other"),    QStringLiteral("unused")};
 }
 
 QByteArray richBlock()
@@ -81,10 +105,14 @@ QByteArray richBlock()
     first.variant = at("Normal");
     first.flags = {1, 2, 3, 4};
     first.count = 5;
-    first.items = {entry4(at("colorMap"), at("tex_d")), entry1(at("gain"), 7, 9),
-                   globalFlag(0),           globalFlag(0x3F80),
-                   globalFlag(0),           entry2(at("tint"), 0x1122334455667788ull, 42),
-                   entry5(at("hashA"), 0xDEADDEADull), entry3F80(at("odd"), 3)};
+    first.items = {entry4(at("colorMap"), at("tex_d")),
+                   entry1(at("gain"), 7, 9),
+                   globalFlag(0),
+                   globalFlag(0x3F80),
+                   globalFlag(0),
+                   entry2(at("tint"), 0x1122334455667788ull, 42),
+                   entry5(at("hashA"), 0xDEADDEADull),
+                   entry3F80(at("odd"), 3)};
     RawMaterial second; // starts at the other phase: the 6-byte entry above shifted it
     second.modelId = at("Schön_ä");
     second.mainShader = 0xFFF0; // starts no string: shown without a main shader

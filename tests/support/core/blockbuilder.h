@@ -20,11 +20,11 @@ struct RawItem {
 };
 
 RawItem entry1(quint16 name, quint16 a, quint16 b, quint16 type = 1); // 8 bytes (type 1 or 3)
-RawItem entry2(quint16 name, quint64 x = 0, quint64 y = 0);          // 20 bytes
-RawItem entry4(quint16 name, quint16 value);                         // 8 bytes
-RawItem entry5(quint16 name, quint64 hash);                          // 12 bytes
-RawItem entry3F80(quint16 name, quint16 value);                      // 6 bytes
-RawItem globalFlag(quint16 second);                                  // 4 bytes, name 0
+RawItem entry2(quint16 name, quint64 x = 0, quint64 y = 0);           // 20 bytes
+RawItem entry4(quint16 name, quint16 value);                          // 8 bytes
+RawItem entry5(quint16 name, quint64 hash);                           // 12 bytes
+RawItem entry3F80(quint16 name, quint16 value);                       // 6 bytes
+RawItem globalFlag(quint16 second);                                   // 4 bytes, name 0
 
 struct RawMaterial {
     quint16 modelId = 0;

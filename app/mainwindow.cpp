@@ -1,0 +1,291 @@
+// The window itself: form, look, wiring, file intake and the small view commands.
+#include "app/mainwindow.h"
+
+#include "app/droppaths.h"
+#include "authoring/dialog.h"
+#include "ui_mainwindow.h"
+
+#include <QApplication>
+#include <QDesktopServices>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileDialog>
+#include <QFontDatabase>
+#include <QMessageBox>
+#include <QMimeData>
+#include <QUrl>
+
+const char* const MainWindow::ReleasesPage = "https://github.com/quorvane/lathrine/releases";
+
+namespace {
+
+// The faces the form asks for by family; the bundle carries the rest of the family too.
+const char* const RegisteredFaces[] = {"Black", "Semibold", "SemiboldItalic", "Thin", "ThinItalic",
+                                       "Heavy", "Light",    "Hairline",       "Bold", "BoldItalic"};
+
+// Each table keeps only this sheet; `image` is its watermark in the bundle.
+QString tableSheet(const QString& image)
+{
+    return QStringLiteral(R"(QTableWidget {
+outline: 0;
+border-image: url(:/new/prefix1/%1);
+}
+QTableView {
+margin: 0px;
+border: 0px;
+border-style: none;
+background-color: rgb(24, 24, 24);
+alternate-background-color: rgb(31, 30, 30);
+gridline-color: rgb(24,24,24);
+}
+QTableView::item {
+margin: 0px;
+border: 0px;
+border-style: none;
+}
+QTableView::item:selected {
+color: rgb(255,255,255);
+background-color: rgb(40, 40, 40);
+}
+QTableView::item:hover {
+background-color: rgb(40, 40, 40);
+}
+QScrollBar {
+height: 11px;
+width: 11px;
+background: rgb(30, 30, 30);
+}
+QScrollBar:arrow {
+background: rgb(0, 0, 99);
+height: 5px;
+}
+QScrollBar::add-line, QScrollBar::sub-line {
+height: 0px;
+}
+QScrollBar::handle {
+border-radius: 4px;
+background: rgb(75,75,75);
+height: 5px;
+min-height: 20px;
+}
+QScrollBar::handle:hover {
+border-radius: 4px;
+background: rgb(60,60,60);
+height: 5px;
+min-height: 20px;
+}
+QScrollBar::sub-page, QScrollBar::add-page {
+background: rgb(30, 30, 30);
+height: 5px;
+}
+QHeaderView::section {
+border-top: 0px;
+border-left: 0px;
+border-right: 0px;
+height: 20px;
+outline: 0;
+margin-bottom: 2.5px;
+alternate-background-color: rgb(31, 31, 31);
+background-color: rgb(31, 31, 31);
+}
+QHeaderView::section:selected {
+alternate-background-color: rgb(24, 24, 24);
+outline: 0;
+margin-bottom: 0px;
+background-color: rgb(24, 24, 24);
+}
+)")
+        .arg(image);
+}
+
+QString headerSheet()
+{
+    return QStringLiteral(R"(QHeaderView::section {
+border-top: 0px;
+border-left: 0px;
+border-right: 0px;
+outline: 0;
+margin-bottom: 5px;
+alternate-background-color: rgb(31, 31, 31);
+background-color: rgb(31, 31, 31);
+}
+QHeaderView::section:selected {
+alternate-background-color: rgb(24, 24, 24);
+outline: 0;
+margin-bottom: 0px;
+background-color: rgb(24, 24, 24);
+}
+QScrollBar {
+height: 11px;
+width: 11px;
+background: rgb(255, 35, 35);
+}
+QScrollBar:arrow {
+background: rgb(0, 0, 99);
+height: 5px;
+}
+QScrollBar::add-line, QScrollBar::sub-line {
+height: 0px;
+}
+QScrollBar::handle {
+background: rgb(60,60,60);
+height: 5px;
+}
+QScrollBar::sub-page, QScrollBar::add-page {
+background: rgb(30, 30, 30);
+height: 5px;
+}
+)");
+}
+
+void settleTable(QTableWidget* table)
+{
+    table->setSelectionBehavior(QAbstractItemView::SelectRows);
+    QHeaderView* header = table->horizontalHeader();
+    header->setStretchLastSection(true);
+    header->setMaximumHeight(30);
+    header->setFocusPolicy(Qt::NoFocus);
+    header->setSelectionMode(QAbstractItemView::NoSelection);
+    header->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    header->setHighlightSections(false);
+    table->setDragEnabled(false);
+}
+
+} // namespace
+
+MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent), ui(new Ui::MainWindow)
+{
+    ui->setupUi(this);
+
+    // A face that fails to register leaves the platform's substitute; nothing to tell.
+    for (const char* face : RegisteredFaces)
+        QFontDatabase::addApplicationFont(
+            QStringLiteral(":/new/prefix1/Lato/Lato-%1.ttf").arg(QLatin1String(face)));
+
+    // Top-level on purpose: the dialog is a window of its own beside the editor.
+    dialog = new Dialog(nullptr);
+
+    settleTable(ui->OriginalTable);
+    settleTable(ui->ExternalTable);
+
+    const QString headers = headerSheet();
+    ui->OriginalTable->verticalHeader()->setStyleSheet(headers);
+    ui->ExternalTable->verticalHeader()->setStyleSheet(headers);
+    ui->OriginalTable->horizontalHeader()->setStyleSheet(headers);
+    ui->ExternalTable->horizontalHeader()->setStyleSheet(headers);
+    ui->OriginalTable->setStyleSheet(tableSheet(QStringLiteral("avatar_male.png")));
+    ui->ExternalTable->setStyleSheet(tableSheet(QStringLiteral("avatar_male1.png")));
+
+    // The title button only shows the name and logo.
+    ui->QV_Title->setEnabled(false);
+
+    connect(ui->OriginalTable, &ext_2::clicked3, this, &MainWindow::ok);
+    connect(ui->ExternalTable, &qv_qtablewidget::clicked, this, &MainWindow::ok);
+    connect(dialog, &Dialog::clicked4, this, &MainWindow::hide_dialog);
+    connect(dialog, &Dialog::table_refresh, this, &MainWindow::dialog_clicked);
+    // By signature: the dialog's slot is reached through the meta-object, and Qt normalises
+    // the texts.
+    // clang-format off
+    connect(this, SIGNAL(textFocus( QStringList )), dialog, SLOT(on_buttonBox_accepted( QStringList )));
+    // clang-format on
+}
+
+// The dialog outlives the window: it is a top-level window that lasts until the program ends.
+MainWindow::~MainWindow()
+{
+    delete ui;
+}
+
+void MainWindow::on_actionExit_triggered()
+{
+    QApplication::quit();
+}
+
+void MainWindow::ok(QString filename)
+{
+    open_mtl(filename);
+}
+
+void MainWindow::on_actionQuorvane_Github_triggered()
+{
+    QDesktopServices::openUrl(QUrl(QString::fromLatin1(ReleasesPage), QUrl::TolerantMode));
+}
+
+void MainWindow::on_MTL_Button_0_clicked()
+{
+    const QString filename = QFileDialog::getOpenFileName(
+        this, tr("Open MTLs File"), QString(), tr("2K23 MTLs (*.mtls *.mdl)"), nullptr, {});
+    if (!filename.isEmpty())
+        open_mtl(filename);
+}
+
+void MainWindow::on_actionOpen_MDL_triggered()
+{
+    on_MTL_Button_0_clicked();
+}
+
+void MainWindow::dropEvent(QDropEvent* e)
+{
+    // Only libraries are taken here; the tables take any file.
+    const QStringList paths = droppaths::libraryPaths(e->mimeData());
+    if (!paths.isEmpty())
+        open_mtl(paths.first());
+}
+
+void MainWindow::dragEnterEvent(QDragEnterEvent* e)
+{
+    if (e->mimeData()->hasUrls())
+        e->acceptProposedAction();
+}
+
+void MainWindow::on_pushButton_2_clicked()
+{
+    // The start state leaves the dictionary table one column wide; a load gives it three.
+    const bool loaded = ui->ExternalTable->rowCount() >= 1 && ui->OriginalTable->columnCount() != 1;
+    if (!loaded) {
+        warn(tr("No MTL data loaded. Load/add a Material to save file."));
+        return;
+    }
+    announce_save = true;
+    rebuild_mtl();
+    announce_save = false;
+}
+
+void MainWindow::on_actionMerge_Quee_triggered()
+{
+    on_pushButton_2_clicked();
+}
+
+void MainWindow::hide_dialog()
+{
+    dialog->hide();
+}
+
+void MainWindow::on_actionQueue_All_triggered()
+{
+    ui->ExternalLabel->setText(tr("    Materials Table     "));
+    ui->OriginalLabel->setText(tr("   Open MTLs File"));
+    ui->ExternalTable->clear();
+    ui->OriginalTable->clear();
+    ui->ExternalTable->setRowCount(2);
+    ui->ExternalTable->setColumnCount(1);
+    ui->OriginalTable->setRowCount(2);
+    ui->OriginalTable->setColumnCount(1);
+    ui->ExternalTable->horizontalHeader()->hide();
+    ui->OriginalTable->horizontalHeader()->hide();
+    ui->label->setText(tr("Items:    "));
+    current_file.clear();
+}
+
+void MainWindow::on_actionUnQueue_All_triggered() {}
+
+void MainWindow::on_actionEnable_Cell_Edits_triggered()
+{
+    ui->ExternalTable->setEditTriggers(QAbstractItemView::DoubleClicked);
+    warn(tr("TableProperty edits enabled"));
+}
+
+void MainWindow::warn(const QString& text)
+{
+    QMessageBox::warning(this, tr("Warning"), text, QMessageBox::Ok);
+}

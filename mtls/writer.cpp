@@ -1,0 +1,328 @@
+#include "mtls/writer.h"
+
+#include "catalogue/shadercatalogue.h"
+
+#include <QHash>
+#include <vector>
+
+namespace mtls {
+
+const char* const StringLimitMessage = "String Limit Reached";
+const char* const UnknownTypeMessage = "Unknown parameter type: ";
+
+namespace {
+
+const QString GlobalMarker = QStringLiteral("Global");
+
+// Offsets of the material name and main shader must stay below 65535; every other
+// reference only has to fit its 16-bit field.
+constexpr qint64 HeadNameLimit = 65535;
+constexpr qint64 FieldLimit = 65536;
+
+// Stands for the "" that the preview dictionary always ends with; resolved once the
+// dictionary is complete.
+constexpr int TrailingEmpty = -1;
+
+struct ParameterType {
+    bool known = false; // the catalogue has a type line for the text
+    quint16 type = 0;
+    quint16 a = 0; // types 1 and 3
+    quint16 b = 0;
+};
+
+struct PlannedEntry {
+    int name = 0; // index into the rebuilt dictionary
+    quint16 type = 0;
+    quint64 first = 0;
+    quint64 second = 0;
+    int value = 0;       // type 4: index of the value text
+    bool hashed = false; // a debug line was produced for it
+};
+
+struct PlannedMaterial {
+    int name = 0;
+    int mainShader = 0;
+    int variant = 0;
+    std::array<quint16, 4> flags{};
+    quint16 count = 0;
+    std::vector<PlannedEntry> entries;
+};
+
+quint16 lowWord(const QString& text)
+{
+    bool ok = false;
+    const uint number = text.toUInt(&ok);
+    return ok ? quint16(number & 0xFFFF) : 0;
+}
+
+QString withoutSpaces(QString text)
+{
+    return text.remove(QLatin1Char(' '));
+}
+
+// Everything one call needs: the dictionary as it grows, and the catalogue look-ups made so
+// far, each distinct shader and parameter name asked once.
+class Planner {
+public:
+    Planner(const MaterialGrid& grid, const QStringList& dictionaryColumn,
+            const ShaderCatalogue& catalogue, const WriteOptions& options)
+        : grid(grid), catalogue(catalogue), options(options)
+    {
+        if (!(options.preview && dictionaryColumn.size() == 2))
+            for (const QString& text : dictionaryColumn)
+                append(text);
+        if (!options.preview)
+            textureDirectory = texture_dir(options.savePath);
+    }
+
+    void collectCells()
+    {
+        for (const GridRow& row : grid.rows)
+            for (int column = 0; column < row.size(); ++column) {
+                const Cell& cell = row.at(column);
+                if (!cell || column == IndexColumn || column == CountColumn ||
+                    cell->contains(GlobalMarker) || cell->isEmpty())
+                    continue;
+                const QString text = withoutSpaces(*cell);
+                if (!firstIndex.contains(text))
+                    append(text);
+            }
+    }
+
+    // Plans every record; false (with `refusal` set) when a parameter has no usable type.
+    bool planMaterials()
+    {
+        materials.reserve(size_t(grid.rows.size()));
+        for (int row = 0; row < grid.rows.size(); ++row) {
+            PlannedMaterial material;
+            if (!planMaterial(row, material))
+                return false;
+            materials.push_back(std::move(material));
+        }
+        return true;
+    }
+
+    void finishDictionary()
+    {
+        trailingEmptyIndex = dictionary.size();
+        if (options.preview)
+            dictionary.append(QString());
+        offsets = dictionaryOffsets(dictionary);
+    }
+
+    // Resolves the planned indices to offsets, stopping at the first that does not fit.
+    bool resolve(QVector<Material>& out, int& debugLinesWritten) const
+    {
+        out.reserve(int(materials.size()));
+        debugLinesWritten = 0;
+        for (const PlannedMaterial& planned : materials) {
+            Material material;
+            if (!fits(planned.name, HeadNameLimit, material.modelId) ||
+                !fits(planned.mainShader, HeadNameLimit, material.mainShader) ||
+                !fits(planned.variant, FieldLimit, material.variant))
+                return false;
+            material.flags = planned.flags;
+            material.paramCount = planned.count;
+            material.items.reserve(int(planned.entries.size()));
+            for (const PlannedEntry& entry : planned.entries) {
+                Item item;
+                item.type = entry.type;
+                item.first = entry.first;
+                item.second = entry.second;
+                if (!fits(entry.name, FieldLimit, item.name))
+                    return false;
+                if (entry.type == 4) {
+                    quint16 value = 0;
+                    if (!fits(entry.value, FieldLimit, value))
+                        return false;
+                    item.first = value;
+                }
+                if (entry.hashed)
+                    ++debugLinesWritten;
+                material.items.append(item);
+            }
+            material.complete = true;
+            material.countRead = true;
+            out.append(std::move(material));
+        }
+        return true;
+    }
+
+    QStringList dictionary;
+    QStringList debugLines;
+    QString refusal;
+
+private:
+    void append(const QString& text)
+    {
+        if (!firstIndex.contains(text))
+            firstIndex.insert(text, dictionary.size());
+        dictionary.append(text);
+    }
+
+    // Index of the first entry equal to `text`; a text the dictionary lacks is added so that
+    // no field can point at a wrong string.
+    int reference(const QString& text)
+    {
+        const auto found = firstIndex.constFind(text);
+        if (found != firstIndex.constEnd())
+            return found.value();
+        if (options.preview && text.isEmpty())
+            return TrailingEmpty;
+        append(text);
+        return dictionary.size() - 1;
+    }
+
+    bool fits(int index, qint64 limit, quint16& field) const
+    {
+        const qint64 offset = offsets.at(index == TrailingEmpty ? trailingEmptyIndex : index);
+        if (offset >= limit)
+            return false;
+        field = quint16(offset);
+        return true;
+    }
+
+    std::array<quint16, 4> flagsOf(const QString& fullShader)
+    {
+        auto found = flagCache.constFind(fullShader);
+        if (found == flagCache.constEnd()) {
+            const QStringList words = catalogue.flags(fullShader);
+            std::array<quint16, 4> flags{};
+            for (int i = 0; i < 4 && i < words.size(); ++i)
+                flags[i] = lowWord(words.at(i));
+            found = flagCache.insert(fullShader, flags);
+        }
+        return found.value();
+    }
+
+    ParameterType typeOf(const QString& parameter)
+    {
+        auto found = typeCache.constFind(parameter);
+        if (found == typeCache.constEnd()) {
+            ParameterType parsed;
+            if (const std::optional<QString> line = catalogue.typeLine(parameter)) {
+                const QStringList parts = line->split(QLatin1Char(','));
+                parsed.known = true;
+                parsed.type = lowWord(parts.at(0));
+                parsed.a = parts.size() > 1 ? lowWord(parts.at(1)) : 0;
+                parsed.b = parts.size() > 2 ? lowWord(parts.at(2)) : 0;
+            }
+            found = typeCache.insert(parameter, parsed);
+        }
+        return found.value();
+    }
+
+    bool planMaterial(int row, PlannedMaterial& material)
+    {
+        const QString name = withoutSpaces(grid.text(row, ModelIdColumn));
+        const QString mainShader = withoutSpaces(grid.text(row, MainShaderColumn));
+        const QString variant = withoutSpaces(grid.text(row, VariantColumn));
+        material.name = reference(name);
+        material.mainShader = reference(mainShader);
+        material.variant = reference(variant);
+        material.flags = flagsOf(mainShader + QStringLiteral("::") + variant);
+        material.count = lowWord(withoutSpaces(grid.text(row, CountColumn)));
+        material.entries.reserve(material.count);
+
+        QString currentTexture;
+        int column = FirstParameterColumn;
+        while (material.entries.size() < material.count) {
+            const QString text = grid.text(row, column);
+            if (text.contains(GlobalMarker)) {
+                ++column;
+                continue;
+            }
+            const ParameterType parameter = typeOf(text);
+            if (!parameter.known || parameter.type < 1 || parameter.type > 5) {
+                refusal = QLatin1String(UnknownTypeMessage) + text;
+                return false;
+            }
+            PlannedEntry entry;
+            entry.name = reference(text);
+            entry.type = parameter.type;
+            switch (parameter.type) {
+            case 1:
+            case 3:
+                entry.first = parameter.a;
+                entry.second = parameter.b;
+                break;
+            case 2:
+                break;
+            case 4: {
+                QString value = grid.text(row, column + 1);
+                if (value.contains(GlobalMarker))
+                    value.clear();
+                entry.value = reference(value);
+                currentTexture = value;
+                ++column;
+                break;
+            }
+            case 5:
+                if (options.preview) {
+                    entry.first = PreviewHash;
+                } else {
+                    debugLines.append(QStringLiteral("CACHE: ") + currentTexture);
+                    const QString path = textureDirectory + currentTexture + QStringLiteral(".tex");
+                    entry.first = fnv1a_64(path.toLower().toUtf8());
+                    entry.hashed = true;
+                }
+                break;
+            }
+            material.entries.push_back(entry);
+            ++column;
+            if (parameter.type != 4 && isShownValue(grid.text(row, column)))
+                ++column;
+        }
+        return true;
+    }
+
+    // The loader shows the value of a type 1, 2 or 3 entry in the next cell; it is a value and
+    // not a parameter when it is neither a "Global" placeholder nor a name with a type line.
+    bool isShownValue(const QString& text)
+    {
+        return !text.contains(GlobalMarker) && !typeOf(text).known;
+    }
+
+    const MaterialGrid& grid;
+    const ShaderCatalogue& catalogue;
+    const WriteOptions& options;
+    QString textureDirectory;
+    QHash<QString, int> firstIndex;
+    QHash<QString, std::array<quint16, 4>> flagCache;
+    QHash<QString, ParameterType> typeCache;
+    std::vector<PlannedMaterial> materials;
+    QVector<qint64> offsets;
+    int trailingEmptyIndex = 0;
+};
+
+} // namespace
+
+WriteResult writeLibrary(const MaterialGrid& grid, const QStringList& dictionaryColumn,
+                         const ShaderCatalogue& catalogue, const WriteOptions& options)
+{
+    WriteResult result;
+    Planner planner(grid, dictionaryColumn, catalogue, options);
+    planner.collectCells();
+    if (!planner.planMaterials()) {
+        result.outcome = WriteResult::Refused;
+        result.message = planner.refusal;
+        return result;
+    }
+    planner.finishDictionary();
+    result.dictionary = planner.dictionary;
+
+    QVector<Material> materials;
+    int debugLinesWritten = 0;
+    const bool fits = planner.resolve(materials, debugLinesWritten);
+    // The debug lines of the entries written before a stop have been printed all the same.
+    result.hashDebugLines = planner.debugLines.mid(0, debugLinesWritten);
+    if (!fits) {
+        result.outcome = WriteResult::StringLimit;
+        result.message = QLatin1String(StringLimitMessage);
+        return result;
+    }
+    result.bytes = encode(planner.dictionary, materials);
+    return result;
+}
+
+} // namespace mtls

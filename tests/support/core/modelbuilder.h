@@ -1,0 +1,66 @@
+#pragma once
+// Lays out a model file byte by byte for tests and demo data:
+//
+//   0   "MDL!"                       magic (overridable)
+//   4   36 filler bytes              0xEE unless set, so that a reader that looks there gets noise
+//   40  S0                           name chunk length, counted from 44 (computed unless set)
+//   44  N                            number of names (computed unless set)
+//   48  offsets                      one per added name, into the pool (each overridable)
+//   ..  pool                         each name's bytes and a zero byte (or raw pool bytes)
+//   ..  chunks                       in the order added: tag, size, data
+//
+// Nothing is checked: every override exists so that tests can make broken files.
+
+#include <QByteArray>
+#include <QMap>
+#include <QStringList>
+#include <QVector>
+#include <optional>
+
+namespace testsupport {
+
+class ModelBuilder {
+public:
+    // Little-endian 32-bit word.
+    static QByteArray le32(quint32 value);
+
+    // Appends a name to the name table; its offset points at its place in the pool.
+    ModelBuilder& name(const QString& text);
+    ModelBuilder& names(const QStringList& texts);
+
+    ModelBuilder& magic(const QByteArray& fourBytes);
+    // The 36 bytes after the magic; shorter data is padded with 0xEE, longer is cut.
+    ModelBuilder& filler(const QByteArray& bytes);
+    ModelBuilder& nameCount(quint32 n);                  // N as written, whatever the table holds
+    ModelBuilder& nameChunkSize(quint32 s0);             // S0 as written
+    ModelBuilder& nameOffset(int index, quint32 offset); // offset word of one name
+    ModelBuilder& pool(const QByteArray& bytes);         // pool as given (offsets stay as computed)
+
+    // An "MTL!" chunk; count, indices and size as a well-formed file has them.
+    ModelBuilder& materials(const QVector<quint32>& indices);
+    // An "MTL!" chunk with a stated count and, when given, a stated size.
+    ModelBuilder& materials(quint32 count, const QVector<quint32>& indices,
+                            std::optional<quint32> size = std::nullopt);
+    // Any chunk: the size word is data.size() unless given.
+    ModelBuilder& chunk(const QByteArray& tag, const QByteArray& data = QByteArray(),
+                        std::optional<quint32> size = std::nullopt);
+    // The "MBfD" chunk that ends the walk (size 0).
+    ModelBuilder& end();
+    // Bytes appended after the chunks added so far, as they are.
+    ModelBuilder& raw(const QByteArray& bytes);
+
+    QByteArray build() const;
+
+private:
+    QByteArray magicBytes = QByteArrayLiteral("MDL!");
+    QByteArray fillerBytes = QByteArray(36, char(0xEE));
+    QVector<quint32> offsets;
+    QByteArray poolBytes;
+    std::optional<QByteArray> poolOverride;
+    std::optional<quint32> countOverride;
+    std::optional<quint32> chunkSizeOverride;
+    QMap<int, quint32> offsetOverrides;
+    QByteArray chunks;
+};
+
+} // namespace testsupport

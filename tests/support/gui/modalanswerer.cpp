@@ -1,0 +1,87 @@
+#include "modalanswerer.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QMessageBox>
+
+ModalAnswerer::ModalAnswerer(QObject* parent) : QObject(parent)
+{
+    timer.setInterval(10);
+    connect(&timer, &QTimer::timeout, this, &ModalAnswerer::poll);
+    timer.start();
+}
+
+ModalAnswerer::~ModalAnswerer() = default;
+
+void ModalAnswerer::expectMessage()
+{
+    answers.enqueue({Answer::Message, QString()});
+}
+
+void ModalAnswerer::expectFileDialog(const QString& path)
+{
+    answers.enqueue({Answer::FileAccept, path});
+}
+
+void ModalAnswerer::expectFileDialogCancel()
+{
+    answers.enqueue({Answer::FileCancel, QString()});
+}
+
+void ModalAnswerer::poll()
+{
+    QWidget* modal = QApplication::activeModalWidget();
+    if (!modal || !modal->isVisible())
+        return;
+    if (answers.isEmpty()) {
+        ++unexpectedCount;
+        // Close it the harmless way: OK for a box, cancel for anything else.
+        answer(modal, {qobject_cast<QMessageBox*>(modal) ? Answer::Message : Answer::FileCancel,
+                       QString()});
+        return;
+    }
+    answer(modal, answers.dequeue());
+}
+
+void ModalAnswerer::answer(QWidget* modal, const Queued& queued)
+{
+    if (auto* box = qobject_cast<QMessageBox*>(modal)) {
+        seenMessages.append({box->windowTitle(), box->text()});
+        if (queued.answer != Answer::Message)
+            ++unexpectedCount;
+        QAbstractButton* ok = box->button(QMessageBox::Ok);
+        if (ok)
+            ok->click();
+        else
+            box->accept();
+        return;
+    }
+    auto* dialog = qobject_cast<QFileDialog*>(modal);
+    if (!dialog) {
+        ++unexpectedCount;
+        if (auto* plain = qobject_cast<QDialog*>(modal))
+            plain->reject();
+        else
+            modal->close();
+        return;
+    }
+    seenFileDialogs.append({dialog->windowTitle(), dialog->nameFilters()});
+    if (queued.answer != Answer::FileAccept) {
+        if (queued.answer != Answer::FileCancel)
+            ++unexpectedCount;
+        dialog->reject();
+        return;
+    }
+    // Typing the name is what a user does; selectFile() can stall while the model fills.
+    auto* edit = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+    if (!edit) {
+        ++unexpectedCount;
+        dialog->reject();
+        return;
+    }
+    edit->setText(queued.path);
+    // Through QDialog: QFileDialog keeps its override protected.
+    static_cast<QDialog*>(dialog)->accept();
+}
