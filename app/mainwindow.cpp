@@ -188,6 +188,8 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent), ui(new Ui::MainWi
     // clang-format off
     connect(this, SIGNAL(textFocus( QStringList )), dialog, SLOT(on_buttonBox_accepted( QStringList )));
     // clang-format on
+    // Closing the dialog from its frame or with Escape abandons a swap just as Cancel does.
+    connect(dialog, &QDialog::rejected, this, [this] { swap_pending = false; });
 }
 
 // The dialog outlives the window: it is a top-level window that lasts until the program ends.
@@ -258,6 +260,8 @@ void MainWindow::on_actionMerge_Quee_triggered()
 
 void MainWindow::hide_dialog()
 {
+    // Cancel abandons a swap: the next add must not replace the row that was chosen.
+    swap_pending = false;
     dialog->hide();
 }
 
