@@ -269,6 +269,7 @@ void MainWindow::on_actionQueue_All_triggered()
 {
     ui->ExternalLabel->setText(tr("    Materials Table     "));
     ui->OriginalLabel->setText(tr("   Open MTLs File"));
+    deleteSwapButtons();
     ui->ExternalTable->clear();
     ui->OriginalTable->clear();
     ui->ExternalTable->setRowCount(2);

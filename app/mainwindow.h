@@ -83,4 +83,8 @@ private:
     // written (the reason has been shown where the user must know it).
     bool writeLibraryFile(const QString& path, const mtls::WriteOptions& options);
     void openDialogForNewMaterial();
+    // Set while a model import loads a library that the next add replaces at once.
+    bool unseenReload = false;
+    void deleteSwapButtons();
+    void removeSwapColumn(); // column 1, with its buttons deleted at once
 };

@@ -53,7 +53,7 @@ void MainWindow::add_material(QString Model_ID, QString Shader)
     QTableWidget* materials = ui->ExternalTable;
     materials->horizontalHeader()->setVisible(true);
     ui->OriginalTable->horizontalHeader()->setVisible(true);
-    materials->removeColumn(1);
+    removeSwapColumn();
 
     const ShaderCatalogue catalogue;
     const QStringList cells = catalogue.shaderCells(Shader);
@@ -119,13 +119,19 @@ void MainWindow::merge_MDL(QString filename)
         return;
     }
     const std::optional<authoring::ModelFile> model =
-        authoring::readModelFile(file.read(MaxModelBytes));
+        authoring::readModelFile(file.read(qMin(file.size(), MaxModelBytes)));
     file.close();
     if (!model) {
         warn(QStringLiteral("Invalid File"));
         return;
     }
     swap_pending = false;
-    for (const authoring::PlannedMaterial& material : authoring::materialPlan(*model))
-        add_material(material.name, material.shader);
+    // Every material is written and loaded again, but only the last load is ever seen: the
+    // ones before it skip the work that only the eye needs (column sizing, row buttons).
+    const QVector<authoring::PlannedMaterial> plan = authoring::materialPlan(*model);
+    for (int i = 0; i < plan.size(); ++i) {
+        unseenReload = i + 1 < plan.size();
+        add_material(plan[i].name, plan[i].shader);
+    }
+    unseenReload = false;
 }

@@ -54,7 +54,7 @@ void MainWindow::open_mtl(QString filename)
         merge_MDL(filename);
         return;
     }
-    const QByteArray data = file.read(MaxLibraryBytes);
+    const QByteArray data = file.read(qMin(file.size(), MaxLibraryBytes));
     file.close();
     const std::optional<mtls::Block> block = mtls::decode(data);
     if (!block) {
@@ -83,6 +83,7 @@ void MainWindow::showLibrary(const mtls::LoadedLibrary& library, const QString& 
     current_file = filename;
     ui->ExternalLabel->setText(filename.mid(filename.lastIndexOf(QLatin1Char('/')) + 1) +
                                QStringLiteral("   "));
+    deleteSwapButtons();
     for (QTableWidget* table : {static_cast<QTableWidget*>(ui->OriginalTable),
                                 static_cast<QTableWidget*>(ui->ExternalTable)}) {
         table->clear();
@@ -131,7 +132,8 @@ void MainWindow::showLibrary(const mtls::LoadedLibrary& library, const QString& 
     }
     for (int r = 0; r < grid.rows.size(); ++r)
         materials->setItem(r, 0, centredItem(grid.text(r, mtls::IndexColumn)));
-    materials->resizeColumnsToContents();
+    if (!unseenReload)
+        materials->resizeColumnsToContents();
     materials->setColumnWidth(1, 140);
     materials->setColumnWidth(2, 140);
     materials->setUpdatesEnabled(true);
@@ -170,7 +172,7 @@ void MainWindow::on_actionAdd_Swap_Button_triggered()
     materials->insertColumn(1);
     QFont font(QStringLiteral("Lato Semibold"));
     font.setPointSize(8);
-    for (int r = 0; r < materials->rowCount(); ++r) {
+    for (int r = 0; r < materials->rowCount() && !unseenReload; ++r) {
         auto* button = new QPushButton;
         button->setFont(font);
         button->setText(QStringLiteral("MODIFY"));
@@ -184,6 +186,23 @@ void MainWindow::on_actionAdd_Swap_Button_triggered()
     }
     materials->setColumnWidth(1, 110);
     materials->setHorizontalHeaderItem(1, new QTableWidgetItem(QStringLiteral(" ")));
+}
+
+void MainWindow::deleteSwapButtons()
+{
+    // Removing rows or the column would only schedule the buttons for deletion; a model
+    // import that adds hundreds of materials in one go would pile them all up.
+    QTableWidget* materials = ui->ExternalTable;
+    if (materials->columnCount() < 2)
+        return;
+    for (int r = 0; r < materials->rowCount(); ++r)
+        delete materials->cellWidget(r, 1);
+}
+
+void MainWindow::removeSwapColumn()
+{
+    deleteSwapButtons();
+    ui->ExternalTable->removeColumn(1);
 }
 
 mtls::MaterialGrid MainWindow::materialGrid() const
@@ -274,7 +293,7 @@ void MainWindow::rebuild_mtl()
                                                       tr("2K23 MTLs (*.mtls)"));
     if (path.isEmpty())
         return;
-    ui->ExternalTable->removeColumn(1);
+    removeSwapColumn();
     mtls::WriteOptions options;
     options.savePath = path;
     if (!writeLibraryFile(path, options)) {

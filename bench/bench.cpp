@@ -5,6 +5,7 @@
 // Run it offscreen: QT_QPA_PLATFORM=offscreen build/bench/lathrine_bench load
 #include "app/mainwindow.h"
 #include "mtls/block.h"
+#include "support/core/modelbuilder.h"
 
 #include <QApplication>
 #include <QDir>
@@ -125,6 +126,38 @@ void benchAdd(const QTemporaryDir& dir)
     }
 }
 
+// A model with `count` material names: a few part names the rules know, the rest plain.
+QByteArray syntheticModel(int count)
+{
+    const QStringList parts{"Head", "Body", "Eye_L", "hair_long", "Teeth", "titan_logo"};
+    testsupport::ModelBuilder model;
+    model.name(QStringLiteral("J_Hips"));
+    QVector<quint32> indices;
+    for (int i = 0; i < count; ++i) {
+        model.name(i < parts.size() ? parts[i] : QStringLiteral("part_%1").arg(i));
+        indices.append(quint32(i + 1));
+    }
+    model.chunk("BONE", QByteArray(64, 'b')).materials(indices).end();
+    return model.build();
+}
+
+void benchModel(const QTemporaryDir& dir)
+{
+    std::printf("%-32s %10s %14s\n", "import a model", "seconds", "ms per name");
+    const QString library = dir.filePath(QStringLiteral("teach.mtls"));
+    writeFile(library, syntheticLibrary(100));
+    for (int count : {50, 200}) {
+        const QString path = dir.filePath(QStringLiteral("model%1.mdl").arg(count));
+        writeFile(path, syntheticModel(count));
+        MainWindow window;
+        window.show();
+        timeLoad(window, library); // teaches the catalogue the shaders
+        const double seconds = timeLoad(window, path);
+        std::printf("%-32s %10.3f %14.2f\n", qPrintable(QStringLiteral("%1 names").arg(count)),
+                    seconds, seconds * 1000 / count);
+    }
+}
+
 } // namespace
 
 int main(int argc, char* argv[])
@@ -137,8 +170,10 @@ int main(int argc, char* argv[])
         benchLoad(dir);
     else if (what == "add")
         benchAdd(dir);
+    else if (what == "model")
+        benchModel(dir);
     else {
-        std::fprintf(stderr, "usage: lathrine_bench load|add\n");
+        std::fprintf(stderr, "usage: lathrine_bench load|add|model\n");
         return 2;
     }
     return 0;
