@@ -59,6 +59,8 @@ private slots:
     void secondLoadReplacesTheFirst();
     void catalogueKeepsWhatItLearntFirst();
     void truncatedFilesLeaveWalkableTables();
+    void dictionaryLookup();
+    void widestRowKeepsItsColumns();
 };
 
 void TestLoading::workedExample()
@@ -320,6 +322,42 @@ void TestLoading::truncatedFilesLeaveWalkableTables()
     QVERIFY(writeFile(path, whole));
     call(w, "open_mtl", path);
     QVERIFY(w.statusBar()->currentMessage().isEmpty());
+}
+
+void TestLoading::dictionaryLookup()
+{
+    ScratchDirectory scratch;
+    MainWindow w;
+    auto lookup = [&w](int offset) {
+        QString result;
+        QMetaObject::invokeMethod(&w, "MTLDictionary", Qt::DirectConnection,
+                                  Q_RETURN_ARG(QString, result), Q_ARG(int, offset));
+        return result;
+    };
+    QCOMPARE(lookup(0), QString()); // the start state has no dictionary
+    QVERIFY(writeFile(scratch.path("gear.mtls"), exampleBlock()));
+    call(w, "open_mtl", scratch.path("gear.mtls"));
+    QCOMPARE(lookup(0), QStringLiteral("mat"));
+    QCOMPARE(lookup(13), QStringLiteral("Normal"));
+    QCOMPARE(lookup(29), QStringLiteral("tex_d"));
+    QCOMPARE(lookup(14), QString()); // inside "Normal"
+    QCOMPARE(lookup(35), QString()); // past the last string
+}
+
+void TestLoading::widestRowKeepsItsColumns()
+{
+    // The rich library's first row fills 17 base columns, two more than the 15 a load
+    // starts with; with the swap column every one of its 18 columns stays visible.
+    ScratchDirectory scratch;
+    MainWindow w;
+    QVERIFY(writeFile(scratch.path("rich.mtls"), richBlock()));
+    call(w, "open_mtl", scratch.path("rich.mtls"));
+    const QTableWidget* materials = w.ui->ExternalTable;
+    QCOMPARE(materials->columnCount(), 18);
+    for (int c = 0; c < materials->columnCount(); ++c)
+        QVERIFY2(!materials->isColumnHidden(c), qPrintable(QString::number(c)));
+    QCOMPARE(materials->horizontalHeaderItem(17)->text(), QStringLiteral("P12"));
+    QCOMPARE(text(materials, 0, 17), QStringLiteral("Global@3"));
 }
 
 QTEST_MAIN(TestLoading)
