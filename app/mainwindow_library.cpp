@@ -34,6 +34,12 @@ QTableWidgetItem* centredItem(const QString& text)
     return item;
 }
 
+void printHashLines(const mtls::WriteResult& result)
+{
+    for (const QString& line : result.hashDebugLines)
+        qDebug().noquote() << line;
+}
+
 } // namespace
 
 QString MainWindow::previewPath()
@@ -235,11 +241,20 @@ QStringList MainWindow::dictionaryColumn() const
 
 QString MainWindow::writeWhole(const QString& path, const QByteArray& bytes)
 {
-    // The old content is replaced only once every byte is known to be on disk.
+    // The old content is replaced only once every byte is known to be on disk: commit() alone
+    // would replace it after a failed write.
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         return QStringLiteral("Cannot open file : ") + file.errorString();
-    if (file.write(bytes) != bytes.size() || !file.flush()) {
+    // A short write sets no error; asking for the rest brings out the reason.
+    qint64 written = 0;
+    while (written < bytes.size()) {
+        const qint64 count = file.write(bytes.constData() + written, bytes.size() - written);
+        if (count <= 0)
+            break;
+        written += count;
+    }
+    if (written != bytes.size() || !file.flush()) {
         const QString error = file.errorString();
         file.cancelWriting();
         return QStringLiteral("Cannot write file : ") + error;
@@ -266,20 +281,21 @@ bool MainWindow::writeLibraryFile(const QString& path, const mtls::WriteOptions&
             return false;
         }
         file.close();
+        // The materials ahead of the one that stops the save were hashed all the same.
+        printHashLines(result);
         warn(result.message);
         return false;
     }
     case mtls::WriteResult::Written:
         break;
     }
-    for (const QString& line : result.hashDebugLines)
-        qDebug().noquote() << line;
     const QString error = writeWhole(path, result.bytes);
     if (!error.isEmpty()) {
         if (!options.preview)
             warn(error);
         return false;
     }
+    printHashLines(result);
     return true;
 }
 
