@@ -76,9 +76,6 @@ private:
     QStringList dictionaryColumn() const;    // column 1 of the dictionary table
     void showLibrary(const mtls::LoadedLibrary& library, const QString& filename);
     void warn(const QString& text);
-    // Writes `bytes` to `path` without leaving a half-written file; returns the message to
-    // show, empty on success.
-    QString writeWhole(const QString& path, const QByteArray& bytes);
     // Rebuilds the library from the tables and writes it to `path`; false when nothing was
     // written (the reason has been shown where the user must know it).
     bool writeLibraryFile(const QString& path, const mtls::WriteOptions& options);

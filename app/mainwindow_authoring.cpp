@@ -6,17 +6,10 @@
 #include "authoring/modelfile.h"
 #include "authoring/rowbuilder.h"
 #include "catalogue/shadercatalogue.h"
+#include "mtls/libraryfile.h"
 #include "ui_mainwindow.h"
 
-#include <QFile>
 #include <QHeaderView>
-
-namespace {
-
-// A model file is read only up to this size; its names and chunks come first.
-constexpr qint64 MaxModelBytes = qint64(512) * 1024 * 1024;
-
-} // namespace
 
 void MainWindow::on_pushButton_clicked()
 {
@@ -113,14 +106,12 @@ void MainWindow::Swap_MTL()
 void MainWindow::merge_MDL(QString filename)
 {
     on_actionQueue_All_triggered();
-    QFile file(filename);
-    if (!file.open(QIODevice::ReadOnly)) {
-        warn(QStringLiteral("Cannot open file : ") + file.errorString());
+    const mtls::FileBytes file = mtls::readLibraryFile(filename);
+    if (!file.error.isEmpty()) {
+        warn(file.error);
         return;
     }
-    const std::optional<authoring::ModelFile> model =
-        authoring::readModelFile(file.read(qMin(file.size(), MaxModelBytes)));
-    file.close();
+    const std::optional<authoring::ModelFile> model = authoring::readModelFile(file.data);
     if (!model) {
         warn(QStringLiteral("Invalid File"));
         return;

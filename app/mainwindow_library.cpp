@@ -4,7 +4,7 @@
 #include "app/mainwindow.h"
 #include "app/qv_qtablewidget.h"
 #include "catalogue/shadercatalogue.h"
-#include "mtls/writer.h"
+#include "mtls/libraryfile.h"
 #include "ui_mainwindow.h"
 
 #include <QCoreApplication>
@@ -13,14 +13,18 @@
 #include <QFileDialog>
 #include <QHeaderView>
 #include <QPushButton>
-#include <QSaveFile>
 #include <QStatusBar>
 
 namespace {
 
-// A library file larger than this is read only up to it; no real block comes near it, and
-// it keeps a hostile file from taking the memory of the machine.
-constexpr qint64 MaxLibraryBytes = qint64(512) * 1024 * 1024;
+// The reason a file cannot be opened for reading, empty when it can.
+QString openError(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly)
+               ? QString()
+               : QStringLiteral("Cannot open file : ") + file.errorString();
+}
 
 const char* const SwapButtonSheet =
     "QPushButton {margin: 1px;border: 4px;border-radius: 8px;background-color: rgb(110, 110, "
@@ -49,30 +53,29 @@ QString MainWindow::previewPath()
 
 void MainWindow::open_mtl(QString filename)
 {
-    QFile file(filename);
-    if (!file.open(QIODevice::ReadOnly)) {
-        warn(QStringLiteral("Cannot open file : ") + file.errorString());
+    const QString extension = filename.mid(filename.lastIndexOf(QLatin1Char('.')) + 1);
+    const bool model = extension.toLower() == QLatin1String("mdl");
+    // A model file is read by the import; here it only has to open.
+    const mtls::FileBytes file =
+        model ? mtls::FileBytes{{}, openError(filename)} : mtls::readLibraryFile(filename);
+    if (!file.error.isEmpty()) {
+        warn(file.error);
         return;
     }
-    const QString extension = filename.mid(filename.lastIndexOf(QLatin1Char('.')) + 1);
-    if (extension.toLower() == QLatin1String("mdl")) {
-        file.close();
+    if (model) {
         merge_MDL(filename);
         return;
     }
-    const QByteArray data = file.read(qMin(file.size(), MaxLibraryBytes));
-    file.close();
-    const std::optional<mtls::Block> block = mtls::decode(data);
-    if (!block) {
+    std::optional<mtls::LoadedLibrary> loaded;
+    {
+        ShaderCatalogue catalogue;
+        loaded = mtls::loadLibrary(file.data, catalogue);
+    }
+    if (!loaded) {
         warn(QStringLiteral("Invalid File"));
         return;
     }
-    const mtls::LoadedLibrary library = mtls::layoutBlock(*block);
-    {
-        ShaderCatalogue catalogue;
-        for (const mtls::CatalogueRecord& record : library.records)
-            catalogue.record(record.key, record.value);
-    }
+    const mtls::LoadedLibrary& library = *loaded;
     showLibrary(library, filename);
     if (library.truncated && library.claimedMaterials == 0)
         statusBar()->showMessage(tr("The file is truncated: no material could be read."));
@@ -239,63 +242,27 @@ QStringList MainWindow::dictionaryColumn() const
     return texts;
 }
 
-QString MainWindow::writeWhole(const QString& path, const QByteArray& bytes)
-{
-    // The old content is replaced only once every byte is known to be on disk: commit() alone
-    // would replace it after a failed write.
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return QStringLiteral("Cannot open file : ") + file.errorString();
-    // A short write sets no error; asking for the rest brings out the reason.
-    qint64 written = 0;
-    while (written < bytes.size()) {
-        const qint64 count = file.write(bytes.constData() + written, bytes.size() - written);
-        if (count <= 0)
-            break;
-        written += count;
-    }
-    if (written != bytes.size() || !file.flush()) {
-        const QString error = file.errorString();
-        file.cancelWriting();
-        return QStringLiteral("Cannot write file : ") + error;
-    }
-    if (!file.commit())
-        return QStringLiteral("Cannot write file : ") + file.errorString();
-    return QString();
-}
-
 bool MainWindow::writeLibraryFile(const QString& path, const mtls::WriteOptions& options)
 {
     ShaderCatalogue catalogue;
     const mtls::WriteResult result =
         mtls::writeLibrary(materialGrid(), dictionaryColumn(), catalogue, options);
-    switch (result.outcome) {
-    case mtls::WriteResult::Refused:
-        warn(result.message);
-        return false;
-    case mtls::WriteResult::StringLimit: {
-        QFile file(path);
-        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-            if (!options.preview)
-                warn(QStringLiteral("Cannot open file : ") + file.errorString());
-            return false;
-        }
-        file.close();
-        // The materials ahead of the one that stops the save were hashed all the same.
-        printHashLines(result);
+    if (result.outcome == mtls::WriteResult::Refused) {
         warn(result.message);
         return false;
     }
-    case mtls::WriteResult::Written:
-        break;
-    }
-    const QString error = writeWhole(path, result.bytes);
+    const QString error = mtls::storeLibrary(path, result);
     if (!error.isEmpty()) {
         if (!options.preview)
             warn(error);
         return false;
     }
+    // The materials ahead of one that stops the save at the string limit were hashed too.
     printHashLines(result);
+    if (result.outcome == mtls::WriteResult::StringLimit) {
+        warn(result.message);
+        return false;
+    }
     return true;
 }
 

@@ -1,0 +1,17 @@
+#pragma once
+// Whether a file is a well-formed MTLs block, problem by problem with the byte offset where
+// each one shows. A block without problems loads in full, refers only to strings that exist,
+// and saves again without hitting the 16-bit limit of the record head.
+
+#include "mtls/block.h"
+
+namespace mtls {
+
+// Name and main shader offsets from this value on are refused by the writers.
+constexpr quint32 HeadOffsetLimit = 65535;
+
+// Every problem of `data`, ordered by offset (problems at the same offset in the order they
+// were met). Empty for a well-formed block.
+QVector<Finding> checkBlock(const QByteArray& data);
+
+} // namespace mtls

@@ -1,0 +1,40 @@
+#pragma once
+// Library files as the editor reads and saves them: the bytes of a file, what a load of them
+// teaches the shader catalogue, the block that saving an unchanged library builds, and
+// writing that block out. The editor's slots and the command-line tool share these, so that
+// a batch re-save and a save from the window give the same bytes.
+
+#include "mtls/writer.h"
+
+#include <optional>
+
+class ShaderCatalogue;
+
+namespace mtls {
+
+// A library file larger than this is read only up to it; no real block comes near it, and
+// it keeps a hostile file from taking the memory of the machine.
+constexpr qint64 MaxLibraryBytes = qint64(512) * 1024 * 1024;
+
+struct FileBytes {
+    QByteArray data;
+    QString error; // "Cannot open file : ..." or "Cannot read file : ..."; empty on success
+};
+
+FileBytes readLibraryFile(const QString& path);
+
+// Decodes `data` and records, key by key and only where absent, what a load meets in
+// `catalogue`. Nothing is recorded and nothing returned when the data is not an MTLs block.
+std::optional<LoadedLibrary> loadLibrary(const QByteArray& data, ShaderCatalogue& catalogue);
+
+// The block that saving `library` unchanged to `savePath` builds (hashes from that path).
+WriteResult rebuildLibrary(const LoadedLibrary& library, const ShaderCatalogue& catalogue,
+                           const QString& savePath);
+
+// Puts `result` on disk at `path`: a written block replaces the old file only once every
+// byte of it is written; StringLimit leaves the file with 0 bytes; Refused touches nothing.
+// Returns the message for a failure ("Cannot open file : ...", "Cannot write file : ..."),
+// empty on success.
+QString storeLibrary(const QString& path, const WriteResult& result);
+
+} // namespace mtls

@@ -1,0 +1,177 @@
+#include "tools/mtls/commands.h"
+
+#include "catalogue/shadercatalogue.h"
+#include "mtls/blockcheck.h"
+#include "mtls/libraryfile.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QTextStream>
+#include <algorithm>
+#include <set>
+
+namespace cli {
+
+namespace {
+
+const char* const InvalidFileMessage = "Invalid File";
+// What the save button says when there is nothing to save.
+const char* const NothingLoadedMessage = "No MTL data loaded. Load/add a Material to save file.";
+
+int worse(int a, int b)
+{
+    return std::max(a, b);
+}
+
+QString infoLine(const QString& path, const mtls::Block& block)
+{
+    const mtls::DictionaryIndex index(block.dictionary);
+    std::set<QString> shaders; // sorted, so the line does not depend on material order
+    for (const mtls::Material& material : block.materials)
+        shaders.insert(index.at(material.mainShader) + QStringLiteral("::") +
+                       index.at(material.variant));
+    QStringList names;
+    for (const QString& shader : shaders)
+        names.append(shader);
+
+    QString line =
+        path + QStringLiteral(": %1 materials, %2 strings, %3 dictionary bytes, %4 shaders")
+                   .arg(block.materialCount)
+                   .arg(block.dictionary.size())
+                   .arg(block.stringTableSize)
+                   .arg(names.size());
+    if (!names.isEmpty())
+        line += QStringLiteral(": ") + names.join(QStringLiteral(", "));
+    if (block.truncated)
+        line += QStringLiteral("; truncated, %1 of %2 materials read")
+                    .arg(block.materials.size())
+                    .arg(block.materialCount);
+    return line;
+}
+
+bool isModelFile(const QString& path)
+{
+    return path.mid(path.lastIndexOf(QLatin1Char('.')) + 1).toLower() == QLatin1String("mdl");
+}
+
+} // namespace
+
+void report(QTextStream& err, const QString& path, const QString& text)
+{
+    err << "mtls: " << path << ": " << text << '\n';
+}
+
+std::optional<mtls::Block> readBlock(const QString& path, QTextStream& err, int& status)
+{
+    const mtls::FileBytes file = mtls::readLibraryFile(path);
+    if (!file.error.isEmpty()) {
+        report(err, path, file.error);
+        status = Failure;
+        return std::nullopt;
+    }
+    std::optional<mtls::Block> block = mtls::decode(file.data);
+    if (!block) {
+        report(err, path, QLatin1String(InvalidFileMessage));
+        status = Problems;
+    }
+    return block;
+}
+
+int info(const QStringList& files, Streams io)
+{
+    int status = Success;
+    for (const QString& path : files) {
+        int failure = Success;
+        if (const std::optional<mtls::Block> block = readBlock(path, io.err, failure))
+            io.out << infoLine(path, *block) << '\n';
+        status = worse(status, failure);
+    }
+    return status;
+}
+
+int dump(const QString& file, bool json, Streams io)
+{
+    int status = Success;
+    const std::optional<mtls::Block> block = readBlock(file, io.err, status);
+    if (!block)
+        return status;
+    io.out << (json ? dumpJson(*block) : dumpText(*block));
+    return Success;
+}
+
+int check(const QStringList& files, Streams io)
+{
+    int status = Success;
+    for (const QString& path : files) {
+        const mtls::FileBytes file = mtls::readLibraryFile(path);
+        if (!file.error.isEmpty()) {
+            report(io.err, path, file.error);
+            status = worse(status, Failure);
+            continue;
+        }
+        const QVector<mtls::Finding> findings = mtls::checkBlock(file.data);
+        if (findings.isEmpty()) {
+            io.out << path << ": ok\n";
+            continue;
+        }
+        for (const mtls::Finding& finding : findings)
+            io.out << path << ':' << finding.offset << ": " << finding.text << '\n';
+        status = worse(status, Problems);
+    }
+    return status;
+}
+
+int resave(const QString& in, const QString& out, const QString& catalogue, Streams io)
+{
+    if (isModelFile(in)) {
+        report(io.err, in, QStringLiteral("a model file is no library: open it in the editor"));
+        return Failure;
+    }
+    const mtls::FileBytes file = mtls::readLibraryFile(in);
+    if (!file.error.isEmpty()) {
+        report(io.err, in, file.error);
+        return Failure;
+    }
+    // The editor's load writes the catalogue back when it ends, and its save opens the
+    // catalogue afresh: the same two steps here.
+    std::optional<mtls::LoadedLibrary> library;
+    {
+        ShaderCatalogue learning(catalogue);
+        library = mtls::loadLibrary(file.data, learning);
+    }
+    if (!library) {
+        report(io.err, in, QLatin1String(InvalidFileMessage));
+        return Problems;
+    }
+    if (library->grid.rows.isEmpty()) {
+        report(io.err, in, QLatin1String(NothingLoadedMessage));
+        return Problems;
+    }
+
+    // The save dialog hands the editor an absolute path, and the hashes depend on it.
+    const QString savePath = QDir::cleanPath(QFileInfo(out).absoluteFilePath());
+    mtls::WriteResult result;
+    {
+        const ShaderCatalogue reading(catalogue);
+        result = mtls::rebuildLibrary(*library, reading, savePath);
+    }
+    if (result.outcome == mtls::WriteResult::Refused) {
+        report(io.err, out, result.message);
+        return Problems;
+    }
+    const QString error = mtls::storeLibrary(savePath, result);
+    if (!error.isEmpty()) {
+        report(io.err, out, error);
+        return Failure;
+    }
+    if (result.outcome == mtls::WriteResult::StringLimit) {
+        report(io.err, out, result.message);
+        return Problems;
+    }
+    // After a save the editor loads the saved file, and that load teaches the catalogue too.
+    ShaderCatalogue learning(catalogue);
+    mtls::loadLibrary(result.bytes, learning);
+    return Success;
+}
+
+} // namespace cli
