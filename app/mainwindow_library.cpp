@@ -122,13 +122,14 @@ void MainWindow::showLibrary(const mtls::LoadedLibrary& library, const QString& 
     QTableWidget* materials = ui->ExternalTable;
     const mtls::MaterialGrid& grid = library.grid;
     materials->setUpdatesEnabled(false);
-    materials->setRowCount(grid.rows.size());
     materials->setColumnCount(4);
     materials->setHorizontalHeaderLabels({"  Index", "Main Shader", "Model_ID", "SubMtls #"});
     const int widths[] = {20, 170, 145, 60};
     for (int c = 0; c < 4; ++c)
         materials->setColumnWidth(c, widths[c]);
     materials->setColumnCount(grid.columnCount);
+    // Rows after columns: the table model widens every existing row one by one.
+    materials->setRowCount(grid.rows.size());
     for (int r = 0; r < grid.rows.size(); ++r) {
         const mtls::GridRow& row = grid.rows[r];
         for (int c = 1; c < row.size(); ++c) {
@@ -166,12 +167,17 @@ void MainWindow::formatTable()
 {
     QTableWidget* materials = ui->ExternalTable;
     const int width = mtls::usedWidth(materialGrid());
-    for (int c = 4; c < materials->columnCount(); ++c) {
+    // One header change for all labels: the header lays out every section again on each.
+    QAbstractItemModel* model = materials->model();
+    const bool blocked = model->blockSignals(true);
+    for (int c = 4; c < materials->columnCount(); ++c)
         materials->setHorizontalHeaderItem(c,
                                            new QTableWidgetItem(QStringLiteral("P%1").arg(c - 4)));
-        if (c >= width)
-            materials->setColumnHidden(c, true);
-    }
+    model->blockSignals(blocked);
+    if (materials->columnCount() > 4)
+        emit model->headerDataChanged(Qt::Horizontal, 4, materials->columnCount() - 1);
+    for (int c = qMax(4, width); c < materials->columnCount(); ++c)
+        materials->setColumnHidden(c, true);
     on_actionAdd_Swap_Button_triggered();
 }
 
@@ -181,8 +187,13 @@ void MainWindow::on_actionAdd_Swap_Button_triggered()
     materials->insertColumn(1);
     QFont font(QStringLiteral("Lato Semibold"));
     font.setPointSize(8);
+    // Buttons put into a hidden viewport are styled only when their row comes into view.
+    QWidget* viewport = materials->viewport();
+    const bool viewportShown = viewport->isVisible();
+    if (viewportShown)
+        viewport->hide();
     for (int r = 0; r < materials->rowCount() && !unseenReload; ++r) {
-        auto* button = new QPushButton;
+        auto* button = new QPushButton(viewport);
         button->setFont(font);
         button->setText(QStringLiteral("MODIFY"));
         button->setStyleSheet(QLatin1String(SwapButtonSheet));
@@ -193,6 +204,9 @@ void MainWindow::on_actionAdd_Swap_Button_triggered()
         if (shader && shader->textAlignment() != Qt::AlignCenter)
             shader->setTextAlignment(Qt::AlignCenter);
     }
+    ui->ExternalTable->hideCellWidgetsOutOfView();
+    if (viewportShown)
+        viewport->show();
     materials->setColumnWidth(1, 110);
     materials->setHorizontalHeaderItem(1, new QTableWidgetItem(QStringLiteral(" ")));
 }

@@ -1,6 +1,7 @@
 #pragma once
 // The materials table: a QTableWidget that takes dropped files and announces the first one.
 
+#include <QPointer>
 #include <QTableWidget>
 
 class qv_qtablewidget : public QTableWidget {
@@ -11,6 +12,11 @@ public:
     // gives it its parent.
     explicit qv_qtablewidget(QWidget* holder);
 
+    // Hides the cell widgets of the rows out of view. Only those in view are placed from
+    // then on: with a widget in every row of a large library, placing (and styling) every one
+    // of them on each layout and scroll is what would make the table slow.
+    void hideCellWidgetsOutOfView();
+
 signals:
     void clicked(QString filename);
 
@@ -18,4 +24,11 @@ protected:
     void dragEnterEvent(QDragEnterEvent* e) override;
     void dragMoveEvent(QDragMoveEvent* e) override;
     void dropEvent(QDropEvent* e) override;
+    void updateEditorGeometries() override;
+    void scrollContentsBy(int dx, int dy) override;
+
+private:
+    // Rows in view, first and last.
+    QPair<int, int> rowsInView() const;
+    QVector<QPointer<QWidget>> placed; // cell widgets shown by the last placement
 };

@@ -1,6 +1,7 @@
 // Opening libraries into the window: tables, captions, the swap column, the catalogue the
 // load teaches, and files that are not libraries or end early.
 #include "app/ext_2.h"
+#include "authoring/dialog.h"
 #include "app/mainwindow.h"
 #include "app/qv_qtablewidget.h"
 #include "catalogue/shadercatalogue.h"
@@ -61,6 +62,7 @@ private slots:
     void truncatedFilesLeaveWalkableTables();
     void dictionaryLookup();
     void widestRowKeepsItsColumns();
+    void buttonsFollowTheRowsInView();
 };
 
 void TestLoading::workedExample()
@@ -358,6 +360,43 @@ void TestLoading::widestRowKeepsItsColumns()
         QVERIFY2(!materials->isColumnHidden(c), qPrintable(QString::number(c)));
     QCOMPARE(materials->horizontalHeaderItem(17)->text(), QStringLiteral("P12"));
     QCOMPARE(text(materials, 0, 17), QStringLiteral("Global@3"));
+}
+
+void TestLoading::buttonsFollowTheRowsInView()
+{
+    ScratchDirectory scratch;
+    MainWindow w;
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    QStringList names;
+    for (int i = 0; i < 300; ++i)
+        names.append(QStringLiteral("n%1").arg(i));
+    QVERIFY(writeFile(scratch.path("many.mtls"), libraryOf(names, "gain", 1)));
+    call(w, "open_mtl", scratch.path("many.mtls"));
+    QTableWidget* materials = w.ui->ExternalTable;
+    QCoreApplication::processEvents();
+    auto button = [materials](int row) { return qobject_cast<QPushButton*>(materials->cellWidget(row, 1)); };
+    // Every row has its button, styled; the ones in view are shown where their cell is.
+    for (int r : {0, 150, 299}) {
+        QVERIFY(button(r));
+        QVERIFY(button(r)->styleSheet().startsWith("QPushButton {margin: 1px;"));
+    }
+    QVERIFY(button(0)->isVisible());
+    QCOMPARE(button(0)->geometry(), materials->visualRect(materials->model()->index(0, 1)));
+    QVERIFY(!button(299)->isVisible());
+
+    materials->scrollToBottom();
+    QCoreApplication::processEvents();
+    QVERIFY(button(299)->isVisible());
+    QCOMPARE(button(299)->geometry(), materials->visualRect(materials->model()->index(299, 1)));
+    QVERIFY(materials->viewport()->rect().intersects(button(299)->geometry()));
+    QVERIFY(!button(0)->isVisible());
+
+    // A click on a button that came into view picks its row.
+    QTest::mouseClick(button(299), Qt::LeftButton);
+    QVERIFY(w.swap_pending);
+    QCOMPARE(w.swap_row, 299);
+    delete w.dialog;
 }
 
 QTEST_MAIN(TestLoading)
