@@ -95,7 +95,7 @@ QStringList richDictionary()
             QStringLiteral("coverMap"), QStringLiteral("other"),    QStringLiteral("unused")};
 }
 
-QByteArray richBlock()
+QByteArray richBlock(bool withUnsizableEntry)
 {
     const QStringList d = richDictionary();
     auto at = [&d](const char* text) { return offsetOf(d, QString::fromUtf8(text)); };
@@ -104,16 +104,17 @@ QByteArray richBlock()
     first.mainShader = at("yCS_head");
     first.variant = at("Normal");
     first.flags = {1, 2, 3, 4};
-    first.count = 5;
+    first.count = withUnsizableEntry ? 5 : 4;
     first.items = {entry4(at("colorMap"), at("tex_d")),
                    entry1(at("gain"), 7, 9),
                    globalFlag(0),
                    globalFlag(0x3F80),
                    globalFlag(0),
                    entry2(at("tint"), 0x1122334455667788ull, 42),
-                   entry5(at("hashA"), 0xDEADDEADull),
-                   entry3F80(at("odd"), 3)};
-    RawMaterial second; // starts at the other phase: the 6-byte entry above shifted it
+                   entry5(at("hashA"), 0xDEADDEADull)};
+    if (withUnsizableEntry)
+        first.items.append(entry3F80(at("odd"), 3));
+    RawMaterial second; // the 6-byte entry, when present, shifts it to the other phase
     second.modelId = at("Schön_ä");
     second.mainShader = 0xFFF0; // starts no string: shown without a main shader
     second.variant = at("");

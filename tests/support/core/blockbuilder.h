@@ -51,8 +51,9 @@ QByteArray buildBlock(const QStringList& dictionary, const QVector<RawMaterial>&
 QByteArray exampleBlock();
 
 // A library that exercises every item kind, several record phases, a duplicate string, an
-// empty string and non-ASCII text.
-QByteArray richBlock();
+// empty string and non-ASCII text. Without its type-0x3F80 entry, which no writer can size,
+// it is a library the editor can save.
+QByteArray richBlock(bool withUnsizableEntry = true);
 QStringList richDictionary();
 
 } // namespace testdata
