@@ -71,8 +71,9 @@ public:
         if (!mainShader.isEmpty())
             row[MainShaderColumn] = mainShader;
         row[CountColumn] = QString::number(material.paramCount);
-        if (grid.columnCount < 2 * material.paramCount + 1)
-            grid.columnCount = 2 * material.paramCount + 1;
+        const int width = 2 * backedCount(material) + 1;
+        if (grid.columnCount < width)
+            grid.columnCount = width;
         const QString variant = index.at(material.variant);
         row[VariantColumn] = variant;
         const QString fullShader = mainShader + QStringLiteral("::") + variant;
@@ -107,7 +108,28 @@ public:
         return row;
     }
 
+    // Columns the grid would have with `material` laid out as well.
+    int columnsWith(const Material& material) const
+    {
+        int cells = FirstParameterColumn;
+        for (const Item& item : material.items)
+            cells += item.hasValueWord() && item.valueWord() != 0 ? 2 : 1;
+        return qMax(qMax(grid.columnCount, 2 * backedCount(material) + 1), cells);
+    }
+
 private:
+    // A count is trusted only as far as the data holds its entries: a record cut off by the
+    // end of the data must not widen every row to its claim.
+    static int backedCount(const Material& material)
+    {
+        if (material.complete)
+            return material.paramCount;
+        int entries = 0;
+        for (const Item& item : material.items)
+            entries += item.isGlobalFlag() ? 0 : 1;
+        return entries;
+    }
+
     void place(const QString& text, QStringList& cells)
     {
         if (row.size() >= grid.columnCount)
@@ -135,8 +157,15 @@ LoadedLibrary layoutBlock(const Block& block)
     grid.columnCount = 15;
     grid.rows.reserve(block.materials.size());
     RowLayout layout(grid, index);
-    for (const Material& material : block.materials)
+    for (const Material& material : block.materials) {
+        // The table keeps a slot for every cell of every row; past the budget the rest of
+        // the file is left out, as if it had ended there.
+        if (qint64(grid.rows.size() + 1) * layout.columnsWith(material) > MaxGridCells) {
+            library.truncated = true;
+            break;
+        }
         grid.rows.append(layout.lay(material, library.records));
+    }
     for (int r = 0; r < grid.rows.size(); ++r)
         grid.rows[r][IndexColumn] = QString::number(r);
     return library;

@@ -63,8 +63,14 @@ struct LoadedLibrary {
     QVector<CatalogueRecord> records;
 };
 
+// The materials table holds rows x columns cells, filled or not; a load never lays out more
+// (32 MiB of cell slots), which no real library comes near.
+constexpr qint64 MaxGridCells = qint64(1) << 22;
+
 // The loader's cell rules: one row per material that could be read, the column count grown
 // as the loader grows it (4, then 15, then 2N+1, then one per cell past the last column).
+// The N of a material cut off by the end of the data counts only with the entries read,
+// and the rows stop before the grid would pass MaxGridCells (the library is then truncated).
 LoadedLibrary layoutBlock(const Block& block);
 
 // Cell text of a global shader flag item: "Global@ShaderFlag<first>-<second>".
