@@ -83,11 +83,6 @@ bool hasCell(const GridRow& row, int column)
     return column >= 0 && column < row.size() && row[column].has_value();
 }
 
-quint16 lowWord(const QString& text)
-{
-    return quint16(text.toUInt() & 0xFFFF);
-}
-
 // The writer writes the entry as read: its type (and a, b) are the catalogue's for its name.
 bool catalogueAgrees(const ShaderCatalogue& catalogue, const QString& name, const Item& item)
 {
@@ -136,11 +131,6 @@ bool dictionaryComesBack(const QByteArray& bytes, const mtls::Block& block)
             return false;
     }
     return true;
-}
-
-QString withoutSpaces(QString text)
-{
-    return text.remove(QLatin1Char(' '));
 }
 
 QString describe(int row, int column, const QString& first, const QString& second)

@@ -20,18 +20,6 @@
 
 namespace {
 
-quint16 lowWord(const QString& text)
-{
-    bool ok = false;
-    const uint number = text.toUInt(&ok);
-    return ok ? quint16(number & 0xFFFF) : 0;
-}
-
-QString withoutSpaces(QString text)
-{
-    return text.remove(QLatin1Char(' '));
-}
-
 void checkFlags(const mtls::Material& material, const QStringList& flags, int r)
 {
     for (int i = 0; i < 4; ++i) {
