@@ -13,6 +13,7 @@
 #include <QFontDatabase>
 #include <QMessageBox>
 #include <QMimeData>
+#include <QStatusBar>
 #include <QUrl>
 
 const char* const MainWindow::ReleasesPage = "https://github.com/quorvane/lathrine/releases";
@@ -280,6 +281,7 @@ void MainWindow::on_actionQueue_All_triggered()
     ui->OriginalTable->horizontalHeader()->hide();
     ui->label->setText(tr("Items:    "));
     current_file.clear();
+    statusBar()->clearMessage();
 }
 
 void MainWindow::on_actionUnQueue_All_triggered() {}

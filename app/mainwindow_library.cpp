@@ -5,6 +5,7 @@
 #include "app/qv_qtablewidget.h"
 #include "catalogue/shadercatalogue.h"
 #include "mtls/libraryfile.h"
+#include "mtls/textures.h"
 #include "ui_mainwindow.h"
 
 #include <QCoreApplication>
@@ -77,14 +78,19 @@ void MainWindow::open_mtl(QString filename)
     }
     const mtls::LoadedLibrary& library = *loaded;
     showLibrary(library, filename);
+    QStringList notices;
     if (library.truncated && library.claimedMaterials == 0)
-        statusBar()->showMessage(tr("The file is truncated: no material could be read."));
+        notices << tr("The file is truncated: no material could be read.");
     else if (library.truncated)
-        statusBar()->showMessage(tr("The file is truncated: %1 of %2 materials could be read.")
-                                     .arg(library.grid.rows.size())
-                                     .arg(library.claimedMaterials));
-    else
+        notices << tr("The file is truncated: %1 of %2 materials could be read.")
+                       .arg(library.grid.rows.size())
+                       .arg(library.claimedMaterials);
+    notices << mtls::textureStatusLine(file.data, filename);
+    notices.removeAll(QString());
+    if (notices.isEmpty())
         statusBar()->clearMessage();
+    else
+        statusBar()->showMessage(notices.join(QLatin1Char(' ')));
 }
 
 void MainWindow::showLibrary(const mtls::LoadedLibrary& library, const QString& filename)

@@ -99,7 +99,7 @@ int dump(const QString& file, bool json, Streams io)
     return Success;
 }
 
-int check(const QStringList& files, Streams io)
+int check(const QStringList& files, Streams io, bool hashes)
 {
     int status = Success;
     for (const QString& path : files) {
@@ -109,7 +109,13 @@ int check(const QStringList& files, Streams io)
             status = worse(status, Failure);
             continue;
         }
-        const QVector<mtls::Finding> findings = mtls::checkBlock(file.data);
+        QVector<mtls::Finding> findings = mtls::checkBlock(file.data);
+        if (hashes) {
+            findings += textureFindings(path, file.data);
+            std::stable_sort(
+                findings.begin(), findings.end(),
+                [](const mtls::Finding& a, const mtls::Finding& b) { return a.offset < b.offset; });
+        }
         if (findings.isEmpty()) {
             io.out << path << ": ok\n";
             continue;

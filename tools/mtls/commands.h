@@ -23,8 +23,13 @@ struct Streams {
 
 int info(const QStringList& files, Streams io);
 int dump(const QString& file, bool json, Streams io);
-int check(const QStringList& files, Streams io);
+int check(const QStringList& files, Streams io, bool hashes = false);
 int resave(const QString& in, const QString& out, const QString& catalogue, Streams io);
+// Where the texture hashes of `file` point, judged against a save to `as` (or to `file`).
+int textures(const QString& file, const std::optional<QString>& as, bool json, Streams io);
+
+// What `check --hashes` adds: every texture hash of `data` that a save to `path` would change.
+QVector<mtls::Finding> textureFindings(const QString& path, const QByteArray& data);
 
 // The two forms of `dump`.
 QString dumpText(const mtls::Block& block);

@@ -21,11 +21,16 @@ const char* const Usage =
     "                                    dictionary size and the shaders used\n"
     "  dump FILE [--json]                the dictionary and every material with its items;\n"
     "                                    --json writes stable JSON that diffs well\n"
-    "  check FILE...                     every way a file is not a well-formed block, each\n"
-    "                                    with its byte offset\n"
+    "  check FILE... [--hashes]          every way a file is not a well-formed block, each\n"
+    "                                    with its byte offset; --hashes adds every texture\n"
+    "                                    hash that does not match the file's own folder\n"
     "  resave IN OUT [--catalogue FILE]  load IN and save it as OUT exactly as the editor\n"
     "                                    does; the shader catalogue is MTLs_Shaders.ini in\n"
     "                                    the current directory unless FILE is given\n"
+    "  textures FILE [--as PATH] [--json]\n"
+    "                                    each texture hash: material, parameter, the texture\n"
+    "                                    path it should stand for when saved where FILE lies\n"
+    "                                    (or at PATH) and whether it does\n"
     "\n"
     "Exit status: 0 on success, 1 when a file is not a clean library or cannot be saved,\n"
     "2 for a usage or I/O error. Files are independent of each other, so large batches can\n"
@@ -37,6 +42,8 @@ struct Arguments {
     QStringList files;
     bool json = false;
     bool help = false;
+    bool hashes = false;
+    std::optional<QString> as;
     std::optional<QString> catalogue;
     QString error;
 };
@@ -63,8 +70,18 @@ Arguments parse(QStringList args)
             optionsEnded = true;
         } else if (arg == QLatin1String("--help") || arg == QLatin1String("-h")) {
             parsed.help = true;
-        } else if (arg == QLatin1String("--json") && parsed.command == QLatin1String("dump")) {
+        } else if (arg == QLatin1String("--json") &&
+                   (parsed.command == QLatin1String("dump") ||
+                    parsed.command == QLatin1String("textures"))) {
             parsed.json = true;
+        } else if (arg == QLatin1String("--hashes") && parsed.command == QLatin1String("check")) {
+            parsed.hashes = true;
+        } else if (arg == QLatin1String("--as") && parsed.command == QLatin1String("textures")) {
+            if (args.isEmpty()) {
+                parsed.error = QStringLiteral("--as needs a path");
+                return parsed;
+            }
+            parsed.as = args.takeFirst();
         } else if (arg == QLatin1String("--catalogue") &&
                    parsed.command == QLatin1String("resave")) {
             if (args.isEmpty()) {
@@ -114,7 +131,7 @@ int run(const Arguments& args, cli::Streams io)
     if (args.command == QLatin1String("check")) {
         if (!fileCountFits(args, 1, -1))
             return usageError(QStringLiteral("check needs at least one file"));
-        return cli::check(args.files, io);
+        return cli::check(args.files, io, args.hashes);
     }
     if (args.command == QLatin1String("resave")) {
         if (!fileCountFits(args, 2, 2))
@@ -122,6 +139,11 @@ int run(const Arguments& args, cli::Streams io)
         return cli::resave(
             args.files.at(0), args.files.at(1),
             args.catalogue.value_or(QString::fromLatin1(ShaderCatalogue::DefaultFileName)), io);
+    }
+    if (args.command == QLatin1String("textures")) {
+        if (!fileCountFits(args, 1, 1))
+            return usageError(QStringLiteral("textures takes one file"));
+        return cli::textures(args.files.first(), args.as, args.json, io);
     }
     return usageError(QStringLiteral("unknown command %1").arg(args.command));
 }

@@ -1,0 +1,90 @@
+// `mtls textures`: where the texture hashes of a library point, and the findings that
+// `check --hashes` adds for the ones that do not point where the file lies.
+#include "tools/mtls/commands.h"
+
+#include "mtls/textures.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTextStream>
+
+namespace cli {
+
+namespace {
+
+// The save hashes with the absolute path its dialog gives; so do we.
+QString savePathOf(const QString& path)
+{
+    return QDir::cleanPath(QFileInfo(path).absoluteFilePath());
+}
+
+QString hex64(quint64 value)
+{
+    return QStringLiteral("0x%1").arg(value, 16, 16, QLatin1Char('0'));
+}
+
+QString texturesJson(const QString& file, const QString& asPath,
+                     const QVector<mtls::TextureReference>& references)
+{
+    QJsonArray list;
+    for (const mtls::TextureReference& reference : references)
+        list.append(QJsonObject{{"material", reference.material},
+                                {"parameter", reference.parameter},
+                                {"texture", reference.texture},
+                                {"path", reference.hashedPath},
+                                {"stored", hex64(reference.stored)},
+                                {"expected", hex64(reference.expected)},
+                                {"verdict", mtls::verdictText(reference.verdict)}});
+    const QJsonObject root{{"file", file},
+                           {"as", asPath},
+                           {"textureDir", mtls::hashedTextureDir(asPath)},
+                           {"references", list}};
+    return QString::fromUtf8(QJsonDocument(root).toJson(QJsonDocument::Indented));
+}
+
+} // namespace
+
+int textures(const QString& file, const std::optional<QString>& as, bool json, Streams io)
+{
+    int status = Success;
+    const std::optional<mtls::Block> block = readBlock(file, io.err, status);
+    if (!block)
+        return Failure;
+    const QString asPath = savePathOf(as.value_or(file));
+    const QVector<mtls::TextureReference> references = mtls::textureReferences(*block, asPath);
+    if (json) {
+        io.out << texturesJson(file, asPath, references);
+        return Success;
+    }
+    for (const mtls::TextureReference& reference : references)
+        io.out << reference.material << '\t' << reference.parameter << '\t' << reference.hashedPath
+               << '\t' << mtls::verdictText(reference.verdict) << '\n';
+    return Success;
+}
+
+QVector<mtls::Finding> textureFindings(const QString& path, const QByteArray& data)
+{
+    QVector<mtls::Finding> findings;
+    const std::optional<mtls::Block> block = mtls::decode(data);
+    if (!block)
+        return findings;
+    const QString savePath = savePathOf(path);
+    const QString needed =
+        QStringLiteral(": hashes here would need ") + mtls::hashedTextureDir(savePath);
+    for (const mtls::TextureReference& reference : mtls::textureReferences(*block, savePath))
+        if (reference.verdict != mtls::TextureReference::Matches)
+            findings.append(
+                {reference.blockOffset,
+                 QStringLiteral("texture hash %1 of %2 (%3) ")
+                         .arg(reference.parameter, reference.material, reference.hashedPath) +
+                     (reference.verdict == mtls::TextureReference::Placeholder
+                          ? QStringLiteral("is a placeholder")
+                          : mtls::verdictText(reference.verdict)) +
+                     needed});
+    return findings;
+}
+
+} // namespace cli
