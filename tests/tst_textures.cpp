@@ -136,7 +136,7 @@ private slots:
         const ToolRun checked = runTool({"check", "--hashes", file});
         const int wrong = verdict == "matches" ? 0 : textures.size();
         QCOMPARE(checked.status, wrong ? 1 : 0);
-        QCOMPARE(checked.out.count("hashes here would need " + dir), wrong);
+        QCOMPARE(checked.out.count("; saving here gives hashes for " + dir), wrong);
         QCOMPARE(runTool({"check", file}).status, 0);
         // A save into the file's own folder gives hashes that match it.
         const QString saved = scratch.path(folder + "/saved.mtls");

@@ -72,18 +72,19 @@ QVector<mtls::Finding> textureFindings(const QString& path, const QByteArray& da
     if (!block)
         return findings;
     const QString savePath = savePathOf(path);
-    const QString needed =
-        QStringLiteral(": hashes here would need ") + mtls::hashedTextureDir(savePath);
-    for (const mtls::TextureReference& reference : mtls::textureReferences(*block, savePath))
-        if (reference.verdict != mtls::TextureReference::Matches)
-            findings.append(
-                {reference.blockOffset,
-                 QStringLiteral("texture hash %1 of %2 (%3) ")
-                         .arg(reference.parameter, reference.material, reference.hashedPath) +
-                     (reference.verdict == mtls::TextureReference::Placeholder
-                          ? QStringLiteral("is a placeholder")
-                          : mtls::verdictText(reference.verdict)) +
-                     needed});
+    const QString savingHere =
+        QStringLiteral("; saving here gives hashes for ") + mtls::hashedTextureDir(savePath);
+    for (const mtls::TextureReference& reference : mtls::textureReferences(*block, savePath)) {
+        if (reference.verdict == mtls::TextureReference::Matches)
+            continue;
+        const QString what = reference.verdict == mtls::TextureReference::Placeholder
+                                 ? QStringLiteral("is a placeholder")
+                                 : mtls::verdictText(reference.verdict);
+        findings.append({reference.blockOffset,
+                         QStringLiteral("texture hash %1 of %2 (%3) ")
+                                 .arg(reference.parameter, reference.material, reference.texture) +
+                             what + savingHere});
+    }
     return findings;
 }
 
