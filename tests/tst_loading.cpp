@@ -239,9 +239,10 @@ private slots:
                 QCOMPARE(status,
                          QStringLiteral("The file is truncated: no material could be read."));
             else
-                QVERIFY2(status.contains("truncated") &&
-                             status.endsWith(
-                                 QStringLiteral("%1 of 3 materials could be read.").arg(rows)),
+                QVERIFY2(status.startsWith(
+                             QStringLiteral("The file is truncated: %1 of 3 materials could be "
+                                            "read.")
+                                 .arg(rows)),
                          qPrintable(status));
             for (int r = 0; r < rows; ++r)
                 QVERIFY(f.materials->cellWidget(r, 1));
@@ -261,7 +262,7 @@ private slots:
         QVERIFY(answers.messages().isEmpty());
         // A whole file clears the notice.
         f.open("cut.mtls", whole);
-        QVERIFY(f.w.statusBar()->currentMessage().isEmpty());
+        QVERIFY(!f.w.statusBar()->currentMessage().contains("truncated"));
     }
 
     void buttonsFollowTheRowsInView()
