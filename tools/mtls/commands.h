@@ -25,6 +25,10 @@ int info(const QStringList& files, Streams io);
 int dump(const QString& file, bool json, Streams io);
 int check(const QStringList& files, Streams io);
 int resave(const QString& in, const QString& out, const QString& catalogue, Streams io);
+// Writes the block that `json` (in the form of `dump --json`) describes to `out`.
+int pack(const QString& json, const QString& out, Streams io);
+// Materials added, removed or changed from `a` to `b`: 0 when none, 1 when some.
+int diff(const QString& a, const QString& b, Streams io);
 
 // The two forms of `dump`.
 QString dumpText(const mtls::Block& block);

@@ -26,6 +26,10 @@ const char* const Usage =
     "  resave IN OUT [--catalogue FILE]  load IN and save it as OUT exactly as the editor\n"
     "                                    does; the shader catalogue is MTLs_Shaders.ini in\n"
     "                                    the current directory unless FILE is given\n"
+    "  pack IN.json OUT                  write the library that a dump --json describes,\n"
+    "                                    offsets and numbers as the JSON gives them\n"
+    "  diff A B                          materials added, removed or changed from A to B;\n"
+    "                                    exit status 1 when they differ\n"
     "\n"
     "Exit status: 0 on success, 1 when a file is not a clean library or cannot be saved,\n"
     "2 for a usage or I/O error. Files are independent of each other, so large batches can\n"
@@ -122,6 +126,16 @@ int run(const Arguments& args, cli::Streams io)
         return cli::resave(
             args.files.at(0), args.files.at(1),
             args.catalogue.value_or(QString::fromLatin1(ShaderCatalogue::DefaultFileName)), io);
+    }
+    if (args.command == QLatin1String("pack")) {
+        if (!fileCountFits(args, 2, 2))
+            return usageError(QStringLiteral("pack takes a JSON file and an output file"));
+        return cli::pack(args.files.at(0), args.files.at(1), io);
+    }
+    if (args.command == QLatin1String("diff")) {
+        if (!fileCountFits(args, 2, 2))
+            return usageError(QStringLiteral("diff takes two files"));
+        return cli::diff(args.files.at(0), args.files.at(1), io);
     }
     return usageError(QStringLiteral("unknown command %1").arg(args.command));
 }
