@@ -58,7 +58,8 @@ private:
 Parameter parameter(const Names& names, const mtls::Item& item)
 {
     if (item.isGlobalFlag())
-        return {mtls::globalFlagText(item.name, item.type), item.type, QString()};
+        return {mtls::globalFlagText(item.name, item.type), item.type,
+                QStringLiteral("global flag item")};
     Parameter p{names.at(item.name), item.type, QString()};
     switch (item.type) {
     case 1:
@@ -158,9 +159,8 @@ QStringList changes(const MaterialView& a, const MaterialView& b)
     for (int i = 0; i < partner.size(); ++i) {
         const Parameter& old = a.parameters.at(i);
         if (partner.at(i) < 0) {
-            lines.append(QStringLiteral("parameter %1 removed: %2")
-                             .arg(quotedName(old.key), old.shown())
-                             .trimmed());
+            lines.append(
+                QStringLiteral("parameter %1 removed: %2").arg(quotedName(old.key), old.shown()));
             continue;
         }
         matched.insert(partner.at(i));
@@ -175,8 +175,7 @@ QStringList changes(const MaterialView& a, const MaterialView& b)
     for (int j = 0; j < b.parameters.size(); ++j)
         if (!matched.contains(j))
             lines.append(QStringLiteral("parameter %1 added: %2")
-                             .arg(quotedName(b.parameters.at(j).key), b.parameters.at(j).shown())
-                             .trimmed());
+                             .arg(quotedName(b.parameters.at(j).key), b.parameters.at(j).shown()));
     if (!inOrder(partner))
         lines.append(QStringLiteral("parameter order: %1 -> %2")
                          .arg(keysA.join(QStringLiteral(", ")), keysB.join(QStringLiteral(", "))));
