@@ -49,6 +49,7 @@ QByteArray randomLibrary(QRandomGenerator& random)
     for (int k = random.bounded(0, 10); k > 0; --k)
         dictionary.insert(random.bounded(1, dictionary.size() + 1),
                           QString::number(random.generate(), 36).left(random.bounded(7)) +
+                              QStringLiteral("\"\\\t\x1f ").mid(random.bounded(6), 1) +
                               QChar(0xA0 + random.bounded(0x700)));
     auto any = [&](int from) {
         return offsetOf(dictionary, dictionary.at(random.bounded(from, dictionary.size())));
