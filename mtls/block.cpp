@@ -69,8 +69,11 @@ void readDictionary(Reader& in, Block& block)
             in.seek(in.size());
             return;
         }
-        block.dictionary.append(
-            {QString::fromUtf8(in.bytes(start, zero - start)), quint32(start - DictionaryOffset)});
+        const QByteArray bytes = in.bytes(start, zero - start);
+        DictionaryEntry entry{QString::fromUtf8(bytes), quint32(start - DictionaryOffset), {}};
+        if (entry.text.toUtf8() != bytes)
+            entry.bytes = bytes;
+        block.dictionary.append(entry);
         in.seek(zero + 1);
     }
     if (in.pos() != end)
@@ -274,6 +277,12 @@ int dictionaryPadding(qint64 size)
 
 QByteArray encode(const QStringList& dictionary, const QVector<Material>& materials)
 {
+    return encode(FormatWord, encodeDictionary(dictionary), quint32(materials.size()), materials);
+}
+
+QByteArray encode(qint32 formatWord, const QByteArray& dictionaryBytes, quint32 materialCount,
+                  const QVector<Material>& materials)
+{
     QByteArray out;
     QDataStream stream(&out, QIODevice::WriteOnly);
     stream.setByteOrder(QDataStream::LittleEndian);
@@ -282,13 +291,12 @@ QByteArray encode(const QStringList& dictionary, const QVector<Material>& materi
             stream << quint8(0);
     };
 
-    const QByteArray strings = encodeDictionary(dictionary);
-    stream << Magic << FormatWord << quint32(strings.size());
-    stream.writeRawData(strings.constData(), strings.size());
-    zeros(dictionaryPadding(strings.size()));
+    stream << Magic << formatWord << quint32(dictionaryBytes.size());
+    stream.writeRawData(dictionaryBytes.constData(), dictionaryBytes.size());
+    zeros(dictionaryPadding(dictionaryBytes.size()));
 
     const qint64 base = stream.device()->pos();
-    stream << qint32(materials.size());
+    stream << materialCount;
     for (const Material& material : materials) {
         const qint64 start = stream.device()->pos();
         stream << material.modelId << material.mainShader << material.flags[0] << material.variant

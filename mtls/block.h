@@ -23,6 +23,7 @@ constexpr quint16 GlobalFlagType = 0x3F80; // second word of a global shader fla
 struct DictionaryEntry {
     QString text;
     quint32 offset = 0; // byte distance from the first byte of the dictionary
+    QByteArray bytes{}; // the stored bytes when they are not valid UTF-8 (`text` then differs)
     bool operator==(const DictionaryEntry& o) const { return text == o.text && offset == o.offset; }
 };
 
@@ -106,6 +107,10 @@ int dictionaryPadding(qint64 size);
 // as one block: header with format word 5, padded dictionary, material count, records with
 // their alignment, items by their type. Offsets inside the records are written as given.
 QByteArray encode(const QStringList& dictionary, const QVector<Material>& materials);
+// The same with every header value as given: `dictionaryBytes` are the zero-terminated
+// strings without padding, `materialCount` is stored whatever `materials` holds.
+QByteArray encode(qint32 formatWord, const QByteArray& dictionaryBytes, quint32 materialCount,
+                  const QVector<Material>& materials);
 
 // 64-bit FNV-1a over the bytes up to the first zero byte (or the end).
 quint64 fnv1a_64(const char* data);

@@ -75,6 +75,34 @@ private:
     QSet<quint32> starts;
 };
 
+// Bytes the layout fixes at zero: the padding before the parameter count and the word after
+// a texture value. Nothing reads them, so only here would a stray value show.
+void zeroFields(const QByteArray& data, const Block& block, int index, const Material& material,
+                QVector<Finding>& findings)
+{
+    const QString who = QStringLiteral("material %1").arg(index);
+    const qint64 headEnd = material.blockOffset + HeadSize;
+    const qint64 count =
+        block.materialCountOffset + ((headEnd - block.materialCountOffset + 3) & ~qint64(3));
+    for (qint64 at = headEnd; material.countRead && at < count; ++at)
+        if (data.at(int(at)) != 0) {
+            findings.append(
+                {headEnd, who + QStringLiteral(": padding after the head is not zero")});
+            break;
+        }
+    int entry = 0;
+    for (const Item& item : material.items) {
+        if (item.isGlobalFlag())
+            continue;
+        if (item.type == 4 && item.second != 0)
+            findings.append({item.blockOffset + ItemValueField + 2,
+                             who + QStringLiteral(" entry %1: the word after the texture value "
+                                                  "is not zero")
+                                       .arg(entry)});
+        ++entry;
+    }
+}
+
 QString magicProblem(const QByteArray& data)
 {
     if (data.size() < 4)
@@ -93,8 +121,10 @@ QVector<Finding> checkBlock(const QByteArray& data)
         return {{0, magicProblem(data)}};
     QVector<Finding> findings = block->findings;
     ReferenceCheck references(*block, findings);
-    for (int i = 0; i < block->materials.size(); ++i)
+    for (int i = 0; i < block->materials.size(); ++i) {
         references.material(i, block->materials.at(i));
+        zeroFields(data, *block, i, block->materials.at(i), findings);
+    }
     std::stable_sort(findings.begin(), findings.end(),
                      [](const Finding& a, const Finding& b) { return a.offset < b.offset; });
     return findings;

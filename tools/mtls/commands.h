@@ -30,6 +30,10 @@ int textures(const QString& file, const std::optional<QString>& as, bool json, S
 
 // What `check --hashes` adds: every texture hash of `data` that a save to `path` would change.
 QVector<mtls::Finding> textureFindings(const QString& path, const QByteArray& data);
+// Writes the block that `json` (in the form of `dump --json`) describes to `out`.
+int pack(const QString& json, const QString& out, Streams io);
+// Materials added, removed or changed from `a` to `b`: 0 when none, 1 when some.
+int diff(const QString& a, const QString& b, Streams io);
 
 // The two forms of `dump`.
 QString dumpText(const mtls::Block& block);

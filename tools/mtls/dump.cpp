@@ -238,12 +238,19 @@ QString dumpJson(const mtls::Block& block)
         json += QStringLiteral("  \"dictionary\": [],\n");
     } else {
         json += QStringLiteral("  \"dictionary\": [\n");
-        for (int k = 0; k < block.dictionary.size(); ++k)
-            json += QStringLiteral("    {\"index\": %1, \"offset\": %2, \"text\": %3}%4\n")
+        for (int k = 0; k < block.dictionary.size(); ++k) {
+            const mtls::DictionaryEntry& entry = block.dictionary.at(k);
+            // Text alone cannot carry bytes that are not UTF-8; pack takes them from here.
+            const QString bytes = entry.bytes.isEmpty()
+                                      ? QString()
+                                      : QStringLiteral(", \"bytes\": \"%1\"")
+                                            .arg(QString::fromLatin1(entry.bytes.toHex()));
+            json += QStringLiteral("    {\"index\": %1, \"offset\": %2, \"text\": %3%4}%5\n")
                         .arg(k)
-                        .arg(block.dictionary.at(k).offset)
-                        .arg(quoted(block.dictionary.at(k).text),
+                        .arg(entry.offset)
+                        .arg(quoted(entry.text), bytes,
                              k + 1 < block.dictionary.size() ? QStringLiteral(",") : QString());
+        }
         json += QStringLiteral("  ],\n");
     }
     json += QStringLiteral("  \"materialCount\": %1,\n").arg(block.materialCount);

@@ -31,6 +31,10 @@ const char* const Usage =
     "                                    each texture hash: material, parameter, the texture\n"
     "                                    path it should stand for when saved where FILE lies\n"
     "                                    (or at PATH) and whether it does\n"
+    "  pack IN.json OUT                  write the library that a dump --json describes,\n"
+    "                                    offsets and numbers as the JSON gives them\n"
+    "  diff A B                          materials added, removed or changed from A to B;\n"
+    "                                    exit status 1 when they differ\n"
     "\n"
     "Exit status: 0 on success, 1 when a file is not a clean library or cannot be saved,\n"
     "2 for a usage or I/O error. Files are independent of each other, so large batches can\n"
@@ -144,6 +148,16 @@ int run(const Arguments& args, cli::Streams io)
         if (!fileCountFits(args, 1, 1))
             return usageError(QStringLiteral("textures takes one file"));
         return cli::textures(args.files.first(), args.as, args.json, io);
+    }
+    if (args.command == QLatin1String("pack")) {
+        if (!fileCountFits(args, 2, 2))
+            return usageError(QStringLiteral("pack takes a JSON file and an output file"));
+        return cli::pack(args.files.at(0), args.files.at(1), io);
+    }
+    if (args.command == QLatin1String("diff")) {
+        if (!fileCountFits(args, 2, 2))
+            return usageError(QStringLiteral("diff takes two files"));
+        return cli::diff(args.files.at(0), args.files.at(1), io);
     }
     return usageError(QStringLiteral("unknown command %1").arg(args.command));
 }

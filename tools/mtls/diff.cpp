@@ -1,0 +1,248 @@
+// mtls diff: two libraries compared the way a modder reads them. References are resolved to
+// their strings first, so where the strings sit in the dictionary makes no difference.
+#include "tools/mtls/commands.h"
+
+#include "mtls/library.h"
+
+#include <QHash>
+#include <QSet>
+#include <QTextStream>
+
+namespace cli {
+
+namespace {
+
+struct Parameter {
+    QString key; // the parameter name, or the cell text of a global flag item
+    quint16 type = 0;
+    QString value;
+    bool isHash() const { return type == 5; }
+    QString shown() const { return isHash() ? QStringLiteral("hash ") + value : value; }
+};
+
+struct MaterialView {
+    QString name;
+    QString shader;
+    std::array<quint16, 4> flags{};
+    QVector<Parameter> parameters;
+};
+
+QString quotedName(const QString& text)
+{
+    return QLatin1Char('"') + text + QLatin1Char('"');
+}
+
+QString hex64(quint64 value)
+{
+    return QStringLiteral("0x%1").arg(value, 16, 16, QLatin1Char('0'));
+}
+
+class Names {
+public:
+    explicit Names(const mtls::Block& block)
+    {
+        for (const mtls::DictionaryEntry& entry : block.dictionary)
+            strings.insert(entry.offset, entry.text);
+    }
+    QString at(quint16 offset) const
+    {
+        const auto found = strings.constFind(offset);
+        return found != strings.constEnd() ? found.value()
+                                           : QStringLiteral("(none @%1)").arg(offset);
+    }
+
+private:
+    QHash<quint32, QString> strings;
+};
+
+Parameter parameter(const Names& names, const mtls::Item& item)
+{
+    if (item.isGlobalFlag())
+        return {mtls::globalFlagText(item.name, item.type), item.type,
+                QStringLiteral("global flag item")};
+    Parameter p{names.at(item.name), item.type, QString()};
+    switch (item.type) {
+    case 1:
+    case 3:
+        p.value = QStringLiteral("numbers %1 %2").arg(item.first).arg(item.second);
+        break;
+    case 2:
+        p.value = QStringLiteral("values %1 %2").arg(hex64(item.first), hex64(item.second));
+        break;
+    case 4:
+        p.value = QStringLiteral("value ") + quotedName(names.at(item.valueWord()));
+        break;
+    case 5:
+        p.value = hex64(item.first);
+        return p;
+    case mtls::GlobalFlagType:
+        p.value = QStringLiteral("word %1").arg(item.first);
+        break;
+    default:
+        p.value = QStringLiteral("words %1 %2").arg(item.first).arg(item.second);
+    }
+    p.value = QStringLiteral("type %1 ").arg(item.type) + p.value;
+    return p;
+}
+
+QVector<MaterialView> materialsOf(const mtls::Block& block)
+{
+    const Names names(block);
+    QVector<MaterialView> views;
+    for (const mtls::Material& material : block.materials) {
+        MaterialView view{names.at(material.modelId),
+                          names.at(material.mainShader) + QStringLiteral("::") +
+                              names.at(material.variant),
+                          material.flags,
+                          {}};
+        for (const mtls::Item& item : material.items)
+            view.parameters.append(parameter(names, item));
+        views.append(view);
+    }
+    return views;
+}
+
+// For each key of `a`, the index of its partner in `b`: the k-th time a key comes in `a`
+// goes with the k-th time it comes in `b`, -1 when `b` has it fewer times.
+QVector<int> partners(const QStringList& a, const QStringList& b)
+{
+    QHash<QString, QVector<int>> places;
+    for (int j = 0; j < b.size(); ++j)
+        places[b.at(j)].append(j);
+    QHash<QString, int> seen;
+    QVector<int> result;
+    for (const QString& key : a) {
+        const QVector<int> at = places.value(key);
+        const int k = seen[key]++;
+        result.append(k < at.size() ? at.at(k) : -1);
+    }
+    return result;
+}
+
+bool inOrder(const QVector<int>& partner)
+{
+    int last = -1;
+    for (const int j : partner) {
+        if (j < 0)
+            continue;
+        if (j < last)
+            return false;
+        last = j;
+    }
+    return true;
+}
+
+template <typename T, typename Key> QStringList keys(const QVector<T>& list, Key key)
+{
+    QStringList result;
+    for (const T& element : list)
+        result.append(key(element));
+    return result;
+}
+
+QStringList changes(const MaterialView& a, const MaterialView& b)
+{
+    QStringList lines;
+    if (a.shader != b.shader)
+        lines.append(QStringLiteral("shader: %1 -> %2").arg(a.shader, b.shader));
+    for (int f = 0; f < 4; ++f)
+        if (a.flags[f] != b.flags[f])
+            lines.append(QStringLiteral("flag word %1: %2 -> %3")
+                             .arg(f + 1)
+                             .arg(a.flags[f])
+                             .arg(b.flags[f]));
+
+    auto key = [](const Parameter& p) { return p.key; };
+    const QStringList keysA = keys(a.parameters, key), keysB = keys(b.parameters, key);
+    const QVector<int> partner = partners(keysA, keysB);
+    QSet<int> matched;
+    for (int i = 0; i < partner.size(); ++i) {
+        const Parameter& old = a.parameters.at(i);
+        if (partner.at(i) < 0) {
+            lines.append(
+                QStringLiteral("parameter %1 removed: %2").arg(quotedName(old.key), old.shown()));
+            continue;
+        }
+        matched.insert(partner.at(i));
+        const Parameter& now = b.parameters.at(partner.at(i));
+        if (old.isHash() && now.isHash() && old.value != now.value)
+            lines.append(QStringLiteral("texture hash %1: %2 -> %3")
+                             .arg(quotedName(old.key), old.value, now.value));
+        else if (old.type != now.type || old.value != now.value)
+            lines.append(QStringLiteral("parameter %1: %2 -> %3")
+                             .arg(quotedName(old.key), old.shown(), now.shown()));
+    }
+    for (int j = 0; j < b.parameters.size(); ++j)
+        if (!matched.contains(j))
+            lines.append(QStringLiteral("parameter %1 added: %2")
+                             .arg(quotedName(b.parameters.at(j).key), b.parameters.at(j).shown()));
+    if (!inOrder(partner))
+        lines.append(QStringLiteral("parameter order: %1 -> %2")
+                         .arg(keysA.join(QStringLiteral(", ")), keysB.join(QStringLiteral(", "))));
+    return lines;
+}
+
+} // namespace
+
+int diff(const QString& a, const QString& b, Streams io)
+{
+    QVector<MaterialView> sides[2];
+    const QString paths[2] = {a, b};
+    for (int s = 0; s < 2; ++s) {
+        int status = Success;
+        const std::optional<mtls::Block> block = readBlock(paths[s], io.err, status);
+        if (!block)
+            return Failure;
+        // A cut-off library would show its missing records as removed ones.
+        if (block->truncated) {
+            report(io.err, paths[s],
+                   QStringLiteral("cut off, %1 of %2 materials read; run mtls check on it")
+                       .arg(block->materials.size())
+                       .arg(block->materialCount));
+            return Failure;
+        }
+        sides[s] = materialsOf(*block);
+    }
+    const QVector<MaterialView>& old = sides[0];
+    const QVector<MaterialView>& now = sides[1];
+    auto name = [](const MaterialView& m) { return m.name; };
+    const QStringList namesA = keys(old, name), namesB = keys(now, name);
+    const QVector<int> partner = partners(namesA, namesB);
+
+    int changed = 0, added = 0, removed = 0;
+    QSet<int> matched;
+    for (int i = 0; i < old.size(); ++i) {
+        if (partner.at(i) < 0) {
+            io.out << "- material " << quotedName(old.at(i).name) << " (" << old.at(i).shader
+                   << ")\n";
+            ++removed;
+            continue;
+        }
+        matched.insert(partner.at(i));
+        const QStringList lines = changes(old.at(i), now.at(partner.at(i)));
+        if (lines.isEmpty())
+            continue;
+        io.out << "~ material " << quotedName(old.at(i).name) << '\n';
+        for (const QString& line : lines)
+            io.out << "    " << line << '\n';
+        ++changed;
+    }
+    for (int j = 0; j < now.size(); ++j)
+        if (!matched.contains(j)) {
+            io.out << "+ material " << quotedName(now.at(j).name) << " (" << now.at(j).shader
+                   << ")\n";
+            ++added;
+        }
+    const bool reordered = !inOrder(partner);
+    if (reordered)
+        io.out << "material order: " << namesA.join(QStringLiteral(", ")) << " -> "
+               << namesB.join(QStringLiteral(", ")) << '\n';
+    if (changed + added + removed == 0 && !reordered) {
+        io.out << "same: " << old.size() << " materials\n";
+        return Success;
+    }
+    io.out << changed << " changed, " << added << " added, " << removed << " removed\n";
+    return Problems;
+}
+
+} // namespace cli
