@@ -65,8 +65,15 @@ public:
     // Address of the releases page opened from the Help menu.
     static const char* const ReleasesPage;
 
-    // The working file that adding a material writes and shows.
+    // The working file that adding a material writes and shows: beside the program when that
+    // folder takes a file, otherwise in the user's data folder for this program.
     static QString previewPath();
+    // The folder previewPath() tries first; empty means the program's own. Lets a test stand
+    // in for an install that cannot be written.
+    static void setProgramFolder(const QString& folder);
+
+    // Opens the first of the files named when the program was started, as "Open MTLs" would.
+    void openFiles(const QStringList& paths);
 
 private:
     friend class MainWindowTestAccess;

@@ -10,11 +10,15 @@
 
 #include <QCoreApplication>
 #include <QDebug>
+#include <QDir>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QHeaderView>
 #include <QPushButton>
+#include <QStandardPaths>
 #include <QStatusBar>
+#include <QTemporaryFile>
 
 namespace {
 
@@ -39,6 +43,21 @@ QTableWidgetItem* centredItem(const QString& text)
     return item;
 }
 
+const char* const WorkingFileName = "mtlsView.bin";
+QString programFolderOverride;
+
+// Whether the working file can be written in `folder` the way a save writes it: a new file
+// beside it, then renamed over it. Asking for permissions would not do: they do not bind root.
+bool takesWorkingFile(const QString& folder)
+{
+    const QString path = folder + QLatin1Char('/') + QLatin1String(WorkingFileName);
+    QTemporaryFile probe(path + QStringLiteral(".XXXXXX"));
+    if (!probe.open())
+        return false;
+    QFile existing(path);
+    return !existing.exists() || existing.open(QIODevice::WriteOnly | QIODevice::Append);
+}
+
 void printHashLines(const mtls::WriteResult& result)
 {
     for (const QString& line : result.hashDebugLines)
@@ -49,7 +68,26 @@ void printHashLines(const mtls::WriteResult& result)
 
 QString MainWindow::previewPath()
 {
-    return QCoreApplication::applicationDirPath() + QStringLiteral("/mtlsView.bin");
+    QString folder = programFolderOverride.isEmpty() ? QCoreApplication::applicationDirPath()
+                                                     : programFolderOverride;
+    if (!takesWorkingFile(folder)) {
+        // An install the user cannot write, under /usr or from a package.
+        folder = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+        QDir().mkpath(folder);
+    }
+    return folder + QLatin1Char('/') + QLatin1String(WorkingFileName);
+}
+
+void MainWindow::setProgramFolder(const QString& folder)
+{
+    programFolderOverride = folder;
+}
+
+void MainWindow::openFiles(const QStringList& paths)
+{
+    // The dialog and a drop both give absolute names; the label shows the file's own name.
+    if (!paths.isEmpty() && !paths.first().isEmpty())
+        open_mtl(QFileInfo(paths.first()).absoluteFilePath());
 }
 
 void MainWindow::open_mtl(QString filename)

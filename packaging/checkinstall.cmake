@@ -1,36 +1,80 @@
 # cmake -DBUILD_DIR=... -DPREFIX=... -DBINDIR=bin -DDATADIR=share -P checkinstall.cmake
-# Installs the build into PREFIX and fails unless every file lands where a desktop looks for
-# it and the installed tool runs.
+#   with -DPACKAGE=ON -DCPACK=... -DVERSION=... -DSOURCE_DIR=...: the Debian package instead
+# Installs the build into PREFIX (or builds the package there and unpacks it) and fails unless
+# every file lands where a desktop looks for it and the installed tool runs.
 file(REMOVE_RECURSE ${PREFIX})
-execute_process(COMMAND ${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${PREFIX}
-    RESULT_VARIABLE result OUTPUT_QUIET)
-if(NOT result EQUAL 0)
-    message(FATAL_ERROR "cmake --install failed: ${result}")
+if(PACKAGE)
+    execute_process(COMMAND ${CPACK} -G DEB -B ${PREFIX} WORKING_DIRECTORY ${BUILD_DIR}
+        RESULT_VARIABLE result OUTPUT_VARIABLE output ERROR_VARIABLE output)
+    execute_process(COMMAND dpkg --print-architecture OUTPUT_VARIABLE arch
+        OUTPUT_STRIP_TRAILING_WHITESPACE)
+    set(deb ${PREFIX}/lathrine_${VERSION}_${arch}.deb)
+    if(NOT result EQUAL 0 OR NOT EXISTS ${deb})
+        message(FATAL_ERROR "cpack gave no lathrine_${VERSION}_${arch}.deb: ${result}\n${output}")
+    endif()
+    execute_process(COMMAND dpkg-deb -x ${deb} ${PREFIX}/root RESULT_VARIABLE result)
+    execute_process(COMMAND dpkg-deb -f ${deb} Depends OUTPUT_VARIABLE depends)
+    if(NOT result EQUAL 0 OR NOT depends MATCHES "libqt5widgets5" OR NOT depends MATCHES "libc6")
+        message(FATAL_ERROR "unpacking failed (${result}) or dependencies incomplete: ${depends}")
+    endif()
+    set(root ${PREFIX}/root/usr)
+else()
+    execute_process(COMMAND ${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${PREFIX}
+        RESULT_VARIABLE result OUTPUT_QUIET)
+    if(NOT result EQUAL 0)
+        message(FATAL_ERROR "cmake --install failed: ${result}")
+    endif()
+    set(root ${PREFIX})
 endif()
-foreach(path ${BINDIR}/lathrine ${BINDIR}/mtls ${DATADIR}/applications/lathrine.desktop
-        ${DATADIR}/icons/hicolor/256x256/apps/lathrine.png
-        ${DATADIR}/mime/packages/lathrine-mtls.xml)
-    if(NOT EXISTS ${PREFIX}/${path})
+set(expected ${BINDIR}/lathrine ${BINDIR}/mtls ${DATADIR}/applications/lathrine.desktop
+    ${DATADIR}/icons/hicolor/256x256/apps/lathrine.png ${DATADIR}/mime/packages/lathrine-mtls.xml)
+foreach(path ${expected})
+    if(NOT EXISTS ${root}/${path})
         message(FATAL_ERROR "not installed: ${path}")
     endif()
 endforeach()
 foreach(program lathrine mtls)
-    execute_process(COMMAND test -x ${PREFIX}/${BINDIR}/${program} RESULT_VARIABLE executable)
+    execute_process(COMMAND test -x ${root}/${BINDIR}/${program} RESULT_VARIABLE executable)
     if(NOT executable EQUAL 0)
         message(FATAL_ERROR "not executable: ${BINDIR}/${program}")
     endif()
 endforeach()
-execute_process(COMMAND ${PREFIX}/${BINDIR}/mtls --help RESULT_VARIABLE result
+execute_process(COMMAND ${root}/${BINDIR}/mtls --help RESULT_VARIABLE result
     OUTPUT_VARIABLE help)
 if(NOT result EQUAL 0 OR NOT help MATCHES "^Usage: mtls")
     message(FATAL_ERROR "the installed mtls does not run: ${result}")
 endif()
-file(STRINGS ${PREFIX}/${DATADIR}/applications/lathrine.desktop entry)
+execute_process(COMMAND ${root}/${BINDIR}/mtls info ${BUILD_DIR}/demo/demo.mtls
+    RESULT_VARIABLE result OUTPUT_VARIABLE info)
+if(NOT result EQUAL 0 OR NOT info MATCHES "demo.mtls: 6 materials, ")
+    message(FATAL_ERROR "the installed mtls cannot read the demo library: ${result} ${info}")
+endif()
+file(STRINGS ${root}/${DATADIR}/applications/lathrine.desktop entry)
 foreach(line "Exec=lathrine %f" "Icon=lathrine" "MimeType=application/x-mtls;")
     list(FIND entry "${line}" found)
     if(found EQUAL -1)
         message(FATAL_ERROR "lathrine.desktop lacks the line ${line}")
     endif()
 endforeach()
+if(PACKAGE)
+    # Nothing but the listed files, and none that names the folders it was built in.
+    file(GLOB_RECURSE files RELATIVE ${root} ${PREFIX}/root/*)
+    list(TRANSFORM files REPLACE "^\\.\\./" "")
+    list(SORT files)
+    set(sorted ${expected})
+    list(SORT sorted)
+    if(NOT files STREQUAL sorted)
+        message(FATAL_ERROR "the package holds ${files}, not ${sorted}")
+    endif()
+    foreach(path ${files})
+        file(STRINGS ${root}/${path} texts)
+        foreach(folder ${BUILD_DIR} ${SOURCE_DIR})
+            string(FIND "${texts}" "${folder}" at)
+            if(NOT at EQUAL -1)
+                message(FATAL_ERROR "${path} names the build path ${folder}")
+            endif()
+        endforeach()
+    endforeach()
+endif()
 file(REMOVE_RECURSE ${PREFIX})
 message(STATUS "installed layout complete")
