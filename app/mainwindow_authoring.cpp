@@ -45,11 +45,14 @@ void MainWindow::add_material(QString Model_ID, QString Shader)
     const authoring::Session before = session();
     // The working copy is always the preview file: a library the user opened stays as it is
     // on disk until they save it.
-    ShaderCatalogue catalogue;
-    const authoring::Step step =
-        swapping ? authoring::replaceMaterial(before, swap_row, Model_ID, Shader, previewPath(),
-                                              catalogue)
-                 : authoring::addMaterial(before, Model_ID, Shader, previewPath(), catalogue);
+    // The catalogue is written back when the step ends, before anything else reads it.
+    const authoring::Step step = [&] {
+        ShaderCatalogue catalogue;
+        return swapping
+                   ? authoring::replaceMaterial(before, swap_row, Model_ID, Shader, previewPath(),
+                                                catalogue)
+                   : authoring::addMaterial(before, Model_ID, Shader, previewPath(), catalogue);
+    }();
     // A write that did not go through leaves the window showing what it showed.
     if (!step.done()) {
         warn(step.message);
@@ -87,10 +90,11 @@ void MainWindow::merge_MDL(QString filename)
         return;
     }
     swap_pending = false;
-    ShaderCatalogue catalogue;
     // Only the library built by the last add is ever seen.
-    const authoring::Step step =
-        authoring::importModel(session(), plan.materials, previewPath(), catalogue);
+    const authoring::Step step = [&] {
+        ShaderCatalogue catalogue;
+        return authoring::importModel(session(), plan.materials, previewPath(), catalogue);
+    }();
     if (step.session.loaded)
         showStep(step);
     if (!step.done())

@@ -30,6 +30,8 @@ const char* const Epilogue =
     "independent of each other, so large batches can run in parallel, for example:\n"
     "  find mods -name '*.mtls' -print0 | xargs -0 -P 4 -n 50 mtls check\n";
 
+constexpr int SummaryColumn = 39;
+
 QString overview()
 {
     QString text = QStringLiteral(
@@ -39,7 +41,12 @@ QString overview()
         "editor.\n\nCommands:\n");
     for (const Command& command : commandTable()) {
         const QString head = QStringLiteral("  %1 %2").arg(command.name, command.synopsis);
-        text += head.leftJustified(38) + QLatin1Char(' ') + command.summary + QLatin1Char('\n');
+        // A long synopsis takes a line of its own.
+        if (head.size() > SummaryColumn - 2)
+            text += head + QLatin1Char('\n') + QString(SummaryColumn, QLatin1Char(' '));
+        else
+            text += head.leftJustified(SummaryColumn);
+        text += command.summary + QLatin1Char('\n');
     }
     return text + QLatin1String(Epilogue);
 }
