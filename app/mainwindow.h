@@ -1,5 +1,6 @@
 #pragma once
 
+#include "authoring/session.h"
 #include "mtls/writer.h"
 
 #include <QMainWindow>
@@ -81,14 +82,14 @@ private:
     // Widgets <-> plain values.
     mtls::MaterialGrid materialGrid() const; // every cell of the materials table as it stands
     QStringList dictionaryColumn() const;    // column 1 of the dictionary table
+    authoring::Session session() const;      // the tables, the current file and a pending swap
     void showLibrary(const mtls::LoadedLibrary& library, const QString& filename);
+    void showLoaded(const mtls::LoadedLibrary& library, const QString& filename); // + status bar
+    void showStep(const authoring::Step& step); // the view cleared, then the step's library
     void warn(const QString& text);
     // Rebuilds the library from the tables and writes it to `path`; false when nothing was
     // written (the reason has been shown where the user must know it).
     bool writeLibraryFile(const QString& path, const mtls::WriteOptions& options);
     void openDialogForNewMaterial();
-    // Set while a model import loads a library that the next add replaces at once.
-    bool unseenReload = false;
     void deleteSwapButtons();
-    void removeSwapColumn(); // column 1, with its buttons deleted at once
 };

@@ -4,12 +4,9 @@
 #include "app/qv_qtablewidget.h"
 #include "authoring/dialog.h"
 #include "authoring/modelfile.h"
-#include "authoring/rowbuilder.h"
+#include "authoring/session.h"
 #include "catalogue/shadercatalogue.h"
-#include "mtls/libraryfile.h"
 #include "ui_mainwindow.h"
-
-#include <QHeaderView>
 
 void MainWindow::on_pushButton_clicked()
 {
@@ -43,44 +40,25 @@ void MainWindow::dialog_clicked(QStringList files)
 
 void MainWindow::add_material(QString Model_ID, QString Shader)
 {
-    QTableWidget* materials = ui->ExternalTable;
-    materials->horizontalHeader()->setVisible(true);
-    ui->OriginalTable->horizontalHeader()->setVisible(true);
-    removeSwapColumn();
-
-    const ShaderCatalogue catalogue;
-    const QStringList cells = catalogue.shaderCells(Shader);
-    const quint16 count = catalogue.paramCount(Shader);
-
-    int row = materials->rowCount();
-    if (materials->columnCount() == 1)
-        row = 0;
-    if (swap_pending && swap_row >= 0 && swap_row < materials->rowCount()) {
-        materials->removeRow(swap_row);
-        materials->insertRow(swap_row);
-        row = swap_row;
-    } else {
-        materials->setRowCount(row + 1);
-    }
+    const bool swapping = swap_pending;
     swap_pending = false;
-
-    const mtls::GridRow cellsOfRow =
-        authoring::buildMaterialRow(row, Model_ID, Shader, cells, count);
-    if (materials->columnCount() < cellsOfRow.size())
-        materials->setColumnCount(cellsOfRow.size());
-    for (int c = 0; c < cellsOfRow.size(); ++c) {
-        auto* item = new QTableWidgetItem(cellsOfRow[c].value_or(QString()));
-        if (c == mtls::IndexColumn)
-            item->setTextAlignment(Qt::AlignCenter);
-        materials->setItem(row, c, item);
-    }
-
+    const authoring::Session before = session();
     // The working copy is always the preview file: a library the user opened stays as it is
     // on disk until they save it.
-    const QString path = previewPath();
-    rebuild_mtltempFile(path);
-    on_actionQueue_All_triggered();
-    open_mtl(path);
+    // The catalogue is written back when the step ends, before anything else reads it.
+    const authoring::Step step = [&] {
+        ShaderCatalogue catalogue;
+        return swapping
+                   ? authoring::replaceMaterial(before, swap_row, Model_ID, Shader, previewPath(),
+                                                catalogue)
+                   : authoring::addMaterial(before, Model_ID, Shader, previewPath(), catalogue);
+    }();
+    // A write that did not go through leaves the window showing what it showed.
+    if (!step.done()) {
+        warn(step.message);
+        return;
+    }
+    showStep(step);
 }
 
 void MainWindow::Swap_MTL()
@@ -106,23 +84,19 @@ void MainWindow::Swap_MTL()
 void MainWindow::merge_MDL(QString filename)
 {
     on_actionQueue_All_triggered();
-    const mtls::FileBytes file = mtls::readLibraryFile(filename);
-    if (!file.error.isEmpty()) {
-        warn(file.error);
-        return;
-    }
-    const std::optional<authoring::ModelFile> model = authoring::readModelFile(file.data);
-    if (!model) {
-        warn(QStringLiteral("Invalid File"));
+    const authoring::ModelPlan plan = authoring::readModelPlan(filename);
+    if (!plan.message.isEmpty()) {
+        warn(plan.message);
         return;
     }
     swap_pending = false;
-    // Every material is written and loaded again, but only the last load is ever seen: the
-    // ones before it skip the work that only the eye needs (column sizing, row buttons).
-    const QVector<authoring::PlannedMaterial> plan = authoring::materialPlan(*model);
-    for (int i = 0; i < plan.size(); ++i) {
-        unseenReload = i + 1 < plan.size();
-        add_material(plan[i].name, plan[i].shader);
-    }
-    unseenReload = false;
+    // Only the library built by the last add is ever seen.
+    const authoring::Step step = [&] {
+        ShaderCatalogue catalogue;
+        return authoring::importModel(session(), plan.materials, previewPath(), catalogue);
+    }();
+    if (step.session.loaded)
+        showStep(step);
+    if (!step.done())
+        warn(step.message);
 }

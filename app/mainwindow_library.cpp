@@ -3,9 +3,9 @@
 #include "app/ext_2.h"
 #include "app/mainwindow.h"
 #include "app/qv_qtablewidget.h"
+#include "authoring/session.h"
 #include "catalogue/shadercatalogue.h"
 #include "mtls/libraryfile.h"
-#include "mtls/textures.h"
 #include "ui_mainwindow.h"
 
 #include <QCoreApplication>
@@ -58,9 +58,9 @@ bool takesWorkingFile(const QString& folder)
     return !existing.exists() || existing.open(QIODevice::WriteOnly | QIODevice::Append);
 }
 
-void printHashLines(const mtls::WriteResult& result)
+void printHashLines(const QStringList& lines)
 {
-    for (const QString& line : result.hashDebugLines)
+    for (const QString& line : lines)
         qDebug().noquote() << line;
 }
 
@@ -94,27 +94,31 @@ void MainWindow::open_mtl(QString filename)
 {
     const QString extension = filename.mid(filename.lastIndexOf(QLatin1Char('.')) + 1);
     const bool model = extension.toLower() == QLatin1String("mdl");
-    // A model file is read by the import; here it only has to open.
-    const mtls::FileBytes file =
-        model ? mtls::FileBytes{{}, openError(filename)} : mtls::readLibraryFile(filename);
-    if (!file.error.isEmpty()) {
-        warn(file.error);
-        return;
-    }
     if (model) {
-        merge_MDL(filename);
+        // A model file is read by the import; here it only has to open.
+        const QString error = openError(filename);
+        if (!error.isEmpty())
+            warn(error);
+        else
+            merge_MDL(filename);
         return;
     }
-    std::optional<mtls::LoadedLibrary> loaded;
+    // The load needs none of what the tables hold now: a refusal leaves them as they are.
+    const authoring::Session before;
+    authoring::Step step;
     {
         ShaderCatalogue catalogue;
-        loaded = mtls::loadLibrary(file.data, catalogue);
+        step = authoring::loadFile(before, filename, catalogue);
     }
-    if (!loaded) {
-        warn(QStringLiteral("Invalid File"));
+    if (!step.done()) {
+        warn(step.message);
         return;
     }
-    const mtls::LoadedLibrary& library = *loaded;
+    showLoaded(*step.session.loaded, filename);
+}
+
+void MainWindow::showLoaded(const mtls::LoadedLibrary& library, const QString& filename)
+{
     showLibrary(library, filename);
     QStringList notices;
     if (library.truncated && library.claimedMaterials == 0)
@@ -123,7 +127,7 @@ void MainWindow::open_mtl(QString filename)
         notices << tr("The file is truncated: %1 of %2 materials could be read.")
                        .arg(library.grid.rows.size())
                        .arg(library.claimedMaterials);
-    notices << mtls::textureStatusLine(file.data, filename);
+    notices << library.textureNotice;
     notices.removeAll(QString());
     if (notices.isEmpty())
         statusBar()->clearMessage();
@@ -131,11 +135,35 @@ void MainWindow::open_mtl(QString filename)
         statusBar()->showMessage(notices.join(QLatin1Char(' ')));
 }
 
+void MainWindow::showStep(const authoring::Step& step)
+{
+    printHashLines(step.hashLines);
+    on_actionQueue_All_triggered();
+    if (step.session.loaded)
+        showLoaded(*step.session.loaded, step.session.currentFile);
+}
+
+authoring::Session MainWindow::session() const
+{
+    authoring::Session state;
+    state.dictionary = dictionaryColumn();
+    state.grid = materialGrid();
+    // Column 1 is the swap column whenever the table has more than its empty view's one.
+    if (state.grid.columnCount > 1) {
+        for (mtls::GridRow& row : state.grid.rows)
+            row.remove(1);
+        --state.grid.columnCount;
+    }
+    state.currentFile = current_file;
+    if (swap_pending)
+        state.swapRow = swap_row;
+    return state;
+}
+
 void MainWindow::showLibrary(const mtls::LoadedLibrary& library, const QString& filename)
 {
     current_file = filename;
-    ui->ExternalLabel->setText(filename.mid(filename.lastIndexOf(QLatin1Char('/')) + 1) +
-                               QStringLiteral("   "));
+    ui->ExternalLabel->setText(authoring::caption(filename));
     deleteSwapButtons();
     for (QTableWidget* table : {static_cast<QTableWidget*>(ui->OriginalTable),
                                 static_cast<QTableWidget*>(ui->ExternalTable)}) {
@@ -186,8 +214,7 @@ void MainWindow::showLibrary(const mtls::LoadedLibrary& library, const QString& 
     }
     for (int r = 0; r < grid.rows.size(); ++r)
         materials->setItem(r, 0, centredItem(grid.text(r, mtls::IndexColumn)));
-    if (!unseenReload)
-        materials->resizeColumnsToContents();
+    materials->resizeColumnsToContents();
     materials->setColumnWidth(1, 140);
     materials->setColumnWidth(2, 140);
     materials->setUpdatesEnabled(true);
@@ -236,7 +263,7 @@ void MainWindow::on_actionAdd_Swap_Button_triggered()
     const bool viewportShown = viewport->isVisible();
     if (viewportShown)
         viewport->hide();
-    for (int r = 0; r < materials->rowCount() && !unseenReload; ++r) {
+    for (int r = 0; r < materials->rowCount(); ++r) {
         auto* button = new QPushButton(viewport);
         button->setFont(font);
         button->setText(QStringLiteral("MODIFY"));
@@ -264,12 +291,6 @@ void MainWindow::deleteSwapButtons()
         return;
     for (int r = 0; r < materials->rowCount(); ++r)
         delete materials->cellWidget(r, 1);
-}
-
-void MainWindow::removeSwapColumn()
-{
-    deleteSwapButtons();
-    ui->ExternalTable->removeColumn(1);
 }
 
 mtls::MaterialGrid MainWindow::materialGrid() const
@@ -316,7 +337,7 @@ bool MainWindow::writeLibraryFile(const QString& path, const mtls::WriteOptions&
         return false;
     }
     // The materials ahead of one that stops the save at the string limit were hashed too.
-    printHashLines(result);
+    printHashLines(result.hashDebugLines);
     if (result.outcome == mtls::WriteResult::StringLimit) {
         warn(result.message);
         return false;
@@ -334,11 +355,14 @@ void MainWindow::rebuild_mtl()
                                                       tr("2K23 MTLs (*.mtls)"));
     if (path.isEmpty())
         return;
-    removeSwapColumn();
-    mtls::WriteOptions options;
-    options.savePath = path;
-    if (!writeLibraryFile(path, options)) {
-        on_actionAdd_Swap_Button_triggered();
+    authoring::Step step;
+    {
+        const ShaderCatalogue catalogue;
+        step = authoring::saveLibrary(session(), path, catalogue);
+    }
+    printHashLines(step.hashLines);
+    if (!step.done()) {
+        warn(step.message);
         return;
     }
     open_mtl(path);

@@ -2,6 +2,9 @@
 //   lathrine_bench load        loading 1,000 and 10,000 materials into the window
 //   lathrine_bench add         adding one material to 1,000 and 5,000 materials
 //   lathrine_bench model       importing a model of 50 and 200 material names
+//   lathrine_bench files DIR [LIBS MODELS]
+//                              writes LIBS libraries (1,000) into DIR/libs and MODELS models
+//                              of 50 names (100) into DIR/models, for timing mtls batches
 // Run it offscreen: QT_QPA_PLATFORM=offscreen build/bench/lathrine_bench load
 #include "app/mainwindow.h"
 #include "mtls/block.h"
@@ -23,10 +26,11 @@ QString shortName(int i)
 }
 
 // A library of `count` materials with ten parameters each (types 4, 1, 5, 2, 3 in turn)
-// over a dictionary padded to about 60 KiB.
-QByteArray syntheticLibrary(int count)
+// over a dictionary padded to about 60 KiB. `flavour` names a variant of the second shader.
+QByteArray syntheticLibrary(int count, int flavour = 0)
 {
-    QStringList dictionary{"yCS_gear", "Normal", "yCS_head", "Detail"};
+    QStringList dictionary{"yCS_gear", "Normal", "yCS_head",
+                           flavour ? QStringLiteral("Detail%1").arg(flavour) : "Detail"};
     const QStringList parameters{"colorMap",  "gain",  "hashA", "tint", "mix",
                                  "normalMap", "scale", "hashB", "warp", "blend"};
     const quint16 types[] = {4, 1, 5, 2, 3, 4, 1, 5, 2, 3};
@@ -44,7 +48,8 @@ QByteArray syntheticLibrary(int count)
     }
     const QVector<qint64> offsets = mtls::dictionaryOffsets(dictionary);
     auto at = [&](const QString& text) { return quint16(offsets[dictionary.indexOf(text)]); };
-    const quint16 shaders[2][2] = {{at("yCS_gear"), at("Normal")}, {at("yCS_head"), at("Detail")}};
+    const quint16 shaders[2][2] = {{at("yCS_gear"), at("Normal")},
+                                   {at("yCS_head"), at(dictionary[3])}};
     quint16 parameterOffsets[10];
     for (int p = 0; p < 10; ++p)
         parameterOffsets[p] = at(parameters[p]);
@@ -158,11 +163,31 @@ void benchModel(const QTemporaryDir& dir)
     }
 }
 
+// Inputs for timing the batch commands of mtls; every tenth library brings a new variant.
+int writeBatchFiles(const QString& folder, int libraries, int models)
+{
+    if (!QDir().mkpath(folder + "/libs") || !QDir().mkpath(folder + "/models"))
+        return 1;
+    for (int i = 0; i < libraries; ++i)
+        if (!writeFile(QStringLiteral("%1/libs/lib%2.mtls").arg(folder).arg(i, 4, 10, QChar('0')),
+                       syntheticLibrary(50, i / 10)))
+            return 1;
+    for (int i = 0; i < models; ++i)
+        if (!writeFile(
+                QStringLiteral("%1/models/model%2.mdl").arg(folder).arg(i, 3, 10, QChar('0')),
+                syntheticModel(50)))
+            return 1;
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char* argv[])
 {
     QApplication app(argc, argv);
+    if (argc >= 3 && QByteArray(argv[1]) == "files")
+        return writeBatchFiles(QString::fromLocal8Bit(argv[2]), argc > 3 ? atoi(argv[3]) : 1000,
+                               argc > 4 ? atoi(argv[4]) : 100);
     const QString what = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("load");
     QTemporaryDir dir;
     QDir::setCurrent(dir.path()); // the catalogue of a run stays in the scratch folder
@@ -173,7 +198,7 @@ int main(int argc, char* argv[])
     else if (what == "model")
         benchModel(dir);
     else {
-        std::fprintf(stderr, "usage: lathrine_bench load|add|model\n");
+        std::fprintf(stderr, "usage: lathrine_bench load|add|model|files DIR [LIBS MODELS]\n");
         return 2;
     }
     return 0;

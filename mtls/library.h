@@ -61,6 +61,7 @@ struct LoadedLibrary {
     quint32 claimedMaterials = 0; // M from the header
     bool truncated = false;
     QVector<CatalogueRecord> records;
+    QString textureNotice; // where the texture hashes point, for the status bar ("" for none)
 };
 
 // The materials table holds rows x columns cells, filled or not; a load never lays out more

@@ -1,6 +1,6 @@
 // mtls diff: two libraries compared the way a modder reads them. References are resolved to
 // their strings first, so where the strings sit in the dictionary makes no difference.
-#include "tools/mtls/commands.h"
+#include "tools/mtls/commandline.h"
 
 #include "mtls/library.h"
 
@@ -244,5 +244,28 @@ int diff(const QString& a, const QString& b, Streams io)
     io.out << changed << " changed, " << added << " added, " << removed << " removed\n";
     return Problems;
 }
+
+namespace {
+
+void setupDiff(QCommandLineParser& parser)
+{
+    parser.addPositionalArgument(QStringLiteral("A"), QStringLiteral("The library before."));
+    parser.addPositionalArgument(QStringLiteral("B"), QStringLiteral("The library after."));
+}
+
+int runDiff(const QCommandLineParser& parser, Streams io)
+{
+    const QStringList files = parser.positionalArguments();
+    if (files.size() != 2)
+        return usageError(io, "diff", QStringLiteral("diff takes two files"));
+    return diff(files.at(0), files.at(1), io);
+}
+
+const Registration diffCommand({"diff", 60, "A B",
+                                "materials added, removed or changed from A to B; exit status "
+                                "1 when they differ",
+                                setupDiff, runDiff});
+
+} // namespace
 
 } // namespace cli

@@ -1,181 +1,173 @@
-// mtls: batch inspection, checks and re-saving of MTLs material libraries, on the editor's
-// own core. No widget, no display.
-#include "tools/mtls/commands.h"
+// mtls: batch inspection, checks, authoring and re-saving of MTLs material libraries, on the
+// editor's own core. No widget, no display.
+#include "tools/mtls/commandline.h"
 
 #include "catalogue/shadercatalogue.h"
 
 #include <QCoreApplication>
 #include <QTextCodec>
 #include <QTextStream>
-#include <cstdio>
+#include <algorithm>
+#include <cstring>
+
+namespace cli {
 
 namespace {
 
-const char* const Usage =
-    "Usage: mtls COMMAND [ARGUMENTS]\n"
+QVector<Command>& registered()
+{
+    static QVector<Command> commands;
+    return commands;
+}
+
+const char* const Epilogue =
     "\n"
-    "Batch work on MTLs material libraries (.mtls) with the same core as the Lathrine editor.\n"
-    "\n"
-    "Commands:\n"
-    "  info FILE...                      one line per file: materials, dictionary strings,\n"
-    "                                    dictionary size and the shaders used\n"
-    "  dump FILE [--json]                the dictionary and every material with its items;\n"
-    "                                    --json writes stable JSON that diffs well\n"
-    "  check FILE... [--hashes]          every way a file is not a well-formed block, each\n"
-    "                                    with its byte offset; --hashes adds every texture\n"
-    "                                    hash that does not match the file's own folder\n"
-    "  resave IN OUT [--catalogue FILE]  load IN and save it as OUT exactly as the editor\n"
-    "                                    does; the shader catalogue is MTLs_Shaders.ini in\n"
-    "                                    the current directory unless FILE is given\n"
-    "  textures FILE [--as PATH] [--json]\n"
-    "                                    each texture hash: material, parameter, the texture\n"
-    "                                    path it should stand for when saved where FILE lies\n"
-    "                                    (or at PATH) and whether it does\n"
-    "  pack IN.json OUT                  write the library that a dump --json describes,\n"
-    "                                    offsets and numbers as the JSON gives them\n"
-    "  diff A B                          materials added, removed or changed from A to B;\n"
-    "                                    exit status 1 when they differ\n"
+    "Run mtls COMMAND --help for the options of one command.\n"
     "\n"
     "Exit status: 0 on success, 1 when a file is not a clean library or cannot be saved,\n"
-    "2 for a usage or I/O error. Files are independent of each other, so large batches can\n"
-    "run in parallel, for example:\n"
+    "2 for a usage or I/O error. The commands that read or write the shader catalogue use\n"
+    "MTLs_Shaders.ini in the current directory unless --catalogue FILE is given. Files are\n"
+    "independent of each other, so large batches can run in parallel, for example:\n"
     "  find mods -name '*.mtls' -print0 | xargs -0 -P 4 -n 50 mtls check\n";
 
-struct Arguments {
-    QString command;
-    QStringList files;
-    bool json = false;
-    bool help = false;
-    bool hashes = false;
-    std::optional<QString> as;
-    std::optional<QString> catalogue;
-    QString error;
-};
+constexpr int SummaryColumn = 39;
 
-Arguments parse(QStringList args)
+QString overview()
 {
-    Arguments parsed;
-    if (args.isEmpty()) {
-        parsed.error = QStringLiteral("no command given");
-        return parsed;
+    QString text = QStringLiteral(
+        "Usage: mtls COMMAND [ARGUMENTS]\n"
+        "\n"
+        "Batch work on MTLs material libraries (.mtls) with the same core as the Lathrine "
+        "editor.\n\nCommands:\n");
+    for (const Command& command : commandTable()) {
+        const QString head = QStringLiteral("  %1 %2").arg(command.name, command.synopsis);
+        // A long synopsis takes a line of its own.
+        if (head.size() > SummaryColumn - 2)
+            text += head + QLatin1Char('\n') + QString(SummaryColumn, QLatin1Char(' '));
+        else
+            text += head.leftJustified(SummaryColumn);
+        text += command.summary + QLatin1Char('\n');
     }
-    parsed.command = args.takeFirst();
-    if (parsed.command == QLatin1String("--help") || parsed.command == QLatin1String("-h") ||
-        parsed.command == QLatin1String("help")) {
-        parsed.help = true;
-        return parsed;
-    }
-    bool optionsEnded = false;
-    while (!args.isEmpty()) {
-        const QString arg = args.takeFirst();
-        if (optionsEnded || !arg.startsWith(QLatin1Char('-')) || arg == QLatin1String("-")) {
-            parsed.files.append(arg);
-        } else if (arg == QLatin1String("--")) {
-            optionsEnded = true;
-        } else if (arg == QLatin1String("--help") || arg == QLatin1String("-h")) {
-            parsed.help = true;
-        } else if (arg == QLatin1String("--json") &&
-                   (parsed.command == QLatin1String("dump") ||
-                    parsed.command == QLatin1String("textures"))) {
-            parsed.json = true;
-        } else if (arg == QLatin1String("--hashes") && parsed.command == QLatin1String("check")) {
-            parsed.hashes = true;
-        } else if (arg == QLatin1String("--as") && parsed.command == QLatin1String("textures")) {
-            if (args.isEmpty()) {
-                parsed.error = QStringLiteral("--as needs a path");
-                return parsed;
-            }
-            parsed.as = args.takeFirst();
-        } else if (arg == QLatin1String("--catalogue") &&
-                   parsed.command == QLatin1String("resave")) {
-            if (args.isEmpty()) {
-                parsed.error = QStringLiteral("--catalogue needs a file name");
-                return parsed;
-            }
-            parsed.catalogue = args.takeFirst();
-        } else if (arg.startsWith(QLatin1String("--catalogue=")) &&
-                   parsed.command == QLatin1String("resave")) {
-            parsed.catalogue = arg.mid(int(qstrlen("--catalogue=")));
-        } else {
-            parsed.error = QStringLiteral("unknown option %1 for %2").arg(arg, parsed.command);
-            return parsed;
-        }
-    }
-    return parsed;
+    return text + QLatin1String(Epilogue);
 }
 
-// The number of file arguments each command takes: at least `min`, at most `max` (-1: any).
-bool fileCountFits(const Arguments& args, int min, int max)
+// QCommandLineParser names an unknown option without its dashes.
+QString unknownOption(const QString& name)
 {
-    return args.files.size() >= min && (max < 0 || args.files.size() <= max);
+    return (name.size() == 1 ? QStringLiteral("-") : QStringLiteral("--")) + name;
 }
 
-int run(const Arguments& args, cli::Streams io)
+int runCommand(const Command& command, const QStringList& arguments, Streams io)
 {
-    auto usageError = [&io](const QString& text) {
-        io.err << "mtls: " << text << "\nRun mtls --help for the commands.\n";
-        return int(cli::Failure);
-    };
-    if (!args.error.isEmpty())
-        return usageError(args.error);
-    if (args.help) {
-        io.out << Usage;
-        return cli::Success;
+    QCommandLineParser parser;
+    parser.setApplicationDescription(command.summary);
+    const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
+                                  QStringLiteral("Shows this help."));
+    parser.addOption(help);
+    command.setup(parser);
+    // parse(), not process(): a usage error must end with our status, not Qt's exit().
+    if (!parser.parse(QStringList{QStringLiteral("mtls")} + arguments)) {
+        if (!parser.unknownOptionNames().isEmpty())
+            return usageError(
+                io, command.name,
+                QStringLiteral("unknown option %1 for %2")
+                    .arg(unknownOption(parser.unknownOptionNames().first()), command.name));
+        return usageError(io, command.name, parser.errorText());
     }
-    if (args.command == QLatin1String("info")) {
-        if (!fileCountFits(args, 1, -1))
-            return usageError(QStringLiteral("info needs at least one file"));
-        return cli::info(args.files, io);
+    if (parser.isSet(help)) {
+        QString text = parser.helpText();
+        const int usageEnd = text.indexOf(QLatin1Char('\n'));
+        io.out << QStringLiteral("Usage: mtls %1 [options] %2").arg(command.name, command.synopsis)
+               << text.mid(usageEnd);
+        return Success;
     }
-    if (args.command == QLatin1String("dump")) {
-        if (!fileCountFits(args, 1, 1))
-            return usageError(QStringLiteral("dump takes one file"));
-        return cli::dump(args.files.first(), args.json, io);
+    return command.run(parser, io);
+}
+
+// The position (from 1) of the first argument whose bytes are not UTF-8, 0 when all are.
+int firstNonUtf8Argument(int argc, char* argv[])
+{
+    QTextCodec* utf8 = QTextCodec::codecForName("UTF-8");
+    for (int i = 1; i < argc; ++i) {
+        QTextCodec::ConverterState state;
+        utf8->toUnicode(argv[i], int(std::strlen(argv[i])), &state);
+        if (state.invalidChars > 0 || state.remainingChars > 0)
+            return i;
     }
-    if (args.command == QLatin1String("check")) {
-        if (!fileCountFits(args, 1, -1))
-            return usageError(QStringLiteral("check needs at least one file"));
-        return cli::check(args.files, io, args.hashes);
-    }
-    if (args.command == QLatin1String("resave")) {
-        if (!fileCountFits(args, 2, 2))
-            return usageError(QStringLiteral("resave takes an input and an output file"));
-        return cli::resave(
-            args.files.at(0), args.files.at(1),
-            args.catalogue.value_or(QString::fromLatin1(ShaderCatalogue::DefaultFileName)), io);
-    }
-    if (args.command == QLatin1String("textures")) {
-        if (!fileCountFits(args, 1, 1))
-            return usageError(QStringLiteral("textures takes one file"));
-        return cli::textures(args.files.first(), args.as, args.json, io);
-    }
-    if (args.command == QLatin1String("pack")) {
-        if (!fileCountFits(args, 2, 2))
-            return usageError(QStringLiteral("pack takes a JSON file and an output file"));
-        return cli::pack(args.files.at(0), args.files.at(1), io);
-    }
-    if (args.command == QLatin1String("diff")) {
-        if (!fileCountFits(args, 2, 2))
-            return usageError(QStringLiteral("diff takes two files"));
-        return cli::diff(args.files.at(0), args.files.at(1), io);
-    }
-    return usageError(QStringLiteral("unknown command %1").arg(args.command));
+    return 0;
 }
 
 } // namespace
 
+Registration::Registration(const Command& command)
+{
+    registered().append(command);
+}
+
+QVector<Command> commandTable()
+{
+    QVector<Command> commands = registered();
+    std::stable_sort(commands.begin(), commands.end(),
+                     [](const Command& a, const Command& b) { return a.order < b.order; });
+    return commands;
+}
+
+int usageError(Streams io, const QString& command, const QString& text)
+{
+    Q_UNUSED(command)
+    io.err << "mtls: " << text << "\nRun mtls --help for the commands.\n";
+    return Failure;
+}
+
+void addCatalogueOption(QCommandLineParser& parser)
+{
+    parser.addOption({QStringLiteral("catalogue"),
+                      QStringLiteral("The shader catalogue (default: MTLs_Shaders.ini in the "
+                                     "current directory, as the editor)."),
+                      QStringLiteral("FILE"),
+                      QString::fromLatin1(ShaderCatalogue::DefaultFileName)});
+}
+
+QString cataloguePath(const QCommandLineParser& parser)
+{
+    return parser.value(QStringLiteral("catalogue"));
+}
+
+int run(QStringList arguments, Streams io)
+{
+    if (arguments.isEmpty())
+        return usageError(io, QString(), QStringLiteral("no command given"));
+    const QString name = arguments.takeFirst();
+    if (name == QLatin1String("--help") || name == QLatin1String("-h") ||
+        name == QLatin1String("help")) {
+        io.out << overview();
+        return Success;
+    }
+    for (const Command& command : commandTable())
+        if (command.name == name)
+            return runCommand(command, arguments, io);
+    return usageError(io, QString(), QStringLiteral("unknown command %1").arg(name));
+}
+
+} // namespace cli
+
 int main(int argc, char* argv[])
 {
     QCoreApplication application(argc, argv);
-    QStringList args = QCoreApplication::arguments();
-    args.removeFirst();
-
     QTextStream out(stdout);
     QTextStream err(stderr);
     // Dumps are compared byte for byte, whatever the locale of the shell.
     out.setCodec(QTextCodec::codecForName("UTF-8"));
     err.setCodec(QTextCodec::codecForName("UTF-8"));
-    const int status = run(parse(args), {out, err});
+    int status = cli::Failure;
+    // A name that does not decode would name another file, or none: refuse it as it is.
+    if (const int position = cli::firstNonUtf8Argument(argc, argv)) {
+        err << "mtls: argument " << position << " is not valid UTF-8; file names must be UTF-8\n";
+    } else {
+        QStringList args = QCoreApplication::arguments();
+        args.removeFirst();
+        status = cli::run(args, {out, err});
+    }
     out.flush();
     err.flush();
     return status;

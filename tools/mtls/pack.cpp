@@ -2,7 +2,7 @@
 // it, so that a script can change a library by editing its dump. The `text` beside an offset
 // and the `byte`, `index`, `shader` and `complete` fields are for reading and are not used.
 // The first problem is reported with its JSON path, and then nothing is written.
-#include "tools/mtls/commands.h"
+#include "tools/mtls/commandline.h"
 
 #include "mtls/libraryfile.h"
 
@@ -286,5 +286,29 @@ int pack(const QString& json, const QString& out, Streams io)
     }
     return Success;
 }
+
+namespace {
+
+void setupPack(QCommandLineParser& parser)
+{
+    parser.addPositionalArgument(QStringLiteral("IN.json"),
+                                 QStringLiteral("A library as dump --json gives it."));
+    parser.addPositionalArgument(QStringLiteral("OUT"), QStringLiteral("Where to write it."));
+}
+
+int runPack(const QCommandLineParser& parser, Streams io)
+{
+    const QStringList files = parser.positionalArguments();
+    if (files.size() != 2)
+        return usageError(io, "pack", QStringLiteral("pack takes a JSON file and an output file"));
+    return pack(files.at(0), files.at(1), io);
+}
+
+const Registration packCommand({"pack", 50, "IN.json OUT",
+                                "write the library a dump --json describes, offsets and "
+                                "numbers as the JSON gives them",
+                                setupPack, runPack});
+
+} // namespace
 
 } // namespace cli

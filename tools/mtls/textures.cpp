@@ -1,6 +1,6 @@
 // `mtls textures`: where the texture hashes of a library point, and the findings that
 // `check --hashes` adds for the ones that do not point where the file lies.
-#include "tools/mtls/commands.h"
+#include "tools/mtls/commandline.h"
 
 #include "mtls/textures.h"
 
@@ -87,5 +87,34 @@ QVector<mtls::Finding> textureFindings(const QString& path, const QByteArray& da
     }
     return findings;
 }
+
+namespace {
+
+void setupTextures(QCommandLineParser& parser)
+{
+    parser.addPositionalArgument(QStringLiteral("FILE"), QStringLiteral("The library to read."));
+    parser.addOption({QStringLiteral("as"),
+                      QStringLiteral("Judge the hashes against a save to PATH instead."),
+                      QStringLiteral("PATH")});
+    parser.addOption({QStringLiteral("json"), QStringLiteral("JSON for scripts.")});
+}
+
+int runTextures(const QCommandLineParser& parser, Streams io)
+{
+    if (parser.positionalArguments().size() != 1)
+        return usageError(io, "textures", QStringLiteral("textures takes one file"));
+    std::optional<QString> as;
+    if (parser.isSet(QStringLiteral("as")))
+        as = parser.value(QStringLiteral("as"));
+    return textures(parser.positionalArguments().first(), as, parser.isSet(QStringLiteral("json")),
+                    io);
+}
+
+const Registration texturesCommand({"textures", 70, "FILE [--as PATH] [--json]",
+                                    "each texture hash, the texture path it should stand for "
+                                    "where FILE lies (or at PATH) and whether it does",
+                                    setupTextures, runTextures});
+
+} // namespace
 
 } // namespace cli

@@ -1,0 +1,186 @@
+#include "authoring/session.h"
+
+#include "authoring/rowbuilder.h"
+#include "catalogue/shadercatalogue.h"
+#include "mtls/libraryfile.h"
+#include "mtls/textures.h"
+
+namespace authoring {
+
+namespace {
+
+const char* const InvalidFileMessage = "Invalid File";
+
+Step refused(const Session& before, const QString& message)
+{
+    return {before, message, {}};
+}
+
+// An empty row of the grid's width: what a new table row holds before anything is set.
+mtls::GridRow emptyRow(const mtls::MaterialGrid& grid)
+{
+    return mtls::GridRow(grid.columnCount);
+}
+
+// Puts the new material's row where the window puts it and gives its row number.
+int placeRow(Session& session)
+{
+    mtls::MaterialGrid& grid = session.grid;
+    // The empty view's single column is no library: its rows give way to the new one.
+    int row = grid.columnCount == 1 ? 0 : grid.rows.size();
+    if (session.swapRow && *session.swapRow >= 0 && *session.swapRow < grid.rows.size()) {
+        row = *session.swapRow;
+        grid.rows[row] = emptyRow(grid);
+    } else {
+        grid.rows.resize(row + 1);
+        grid.rows[row] = emptyRow(grid);
+    }
+    session.swapRow.reset();
+    return row;
+}
+
+void setRow(mtls::MaterialGrid& grid, int row, const mtls::GridRow& cells)
+{
+    if (grid.columnCount < cells.size()) {
+        grid.columnCount = cells.size();
+        for (mtls::GridRow& each : grid.rows)
+            each.resize(grid.columnCount);
+    }
+    // Every cell of the new row gets an item, an empty one where the builder left none.
+    for (int c = 0; c < cells.size(); ++c)
+        grid.rows[row][c] = cells[c].value_or(QString());
+}
+
+} // namespace
+
+Session Session::cleared()
+{
+    Session session;
+    session.dictionary = QStringList{QString(), QString()};
+    session.grid.columnCount = 1;
+    session.grid.rows = {mtls::GridRow(1), mtls::GridRow(1)};
+    return session;
+}
+
+QString caption(const QString& file)
+{
+    return file.mid(file.lastIndexOf(QLatin1Char('/')) + 1) + QStringLiteral("   ");
+}
+
+Step loadBytes(const Session& before, const QByteArray& data, const QString& path,
+               ShaderCatalogue& catalogue)
+{
+    std::optional<mtls::LoadedLibrary> library = mtls::loadLibrary(data, catalogue);
+    if (!library)
+        return refused(before, QLatin1String(InvalidFileMessage));
+    Session after;
+    after.dictionary.reserve(library->dictionary.size());
+    for (const mtls::DictionaryEntry& entry : library->dictionary)
+        after.dictionary.append(entry.text);
+    after.grid = library->grid;
+    after.currentFile = path;
+    after.swapRow = before.swapRow;
+    library->records.clear(); // taught already; the view does not need them
+    library->textureNotice = mtls::textureStatusLine(data, path);
+    after.loaded = std::move(library);
+    return {after, {}, {}};
+}
+
+Step loadFile(const Session& before, const QString& path, ShaderCatalogue& catalogue)
+{
+    const mtls::FileBytes file = mtls::readLibraryFile(path);
+    if (!file.error.isEmpty())
+        return refused(before, file.error);
+    return loadBytes(before, file.data, path, catalogue);
+}
+
+Step addMaterial(const Session& before, const QString& name, const QString& shader,
+                 const QString& workingPath, ShaderCatalogue& catalogue)
+{
+    Session session = before;
+    const int row = placeRow(session);
+    setRow(session.grid, row,
+           buildMaterialRow(row, name, shader, catalogue.shaderCells(shader),
+                            catalogue.paramCount(shader)));
+    // The empty view's dictionary column holds two empty rows, not a dictionary.
+    if (session.dictionary.size() == 2)
+        session.dictionary.clear();
+
+    mtls::WriteOptions options;
+    options.preview = true;
+    const mtls::WriteResult result =
+        mtls::writeLibrary(session.grid, session.dictionary, catalogue, options);
+    if (result.outcome != mtls::WriteResult::Written)
+        return refused(before, result.message);
+    if (!workingPath.isEmpty()) {
+        const QString error = mtls::storeLibrary(workingPath, result);
+        if (!error.isEmpty())
+            return refused(before, error);
+    }
+    // The reload reads back exactly what was committed.
+    Step reloaded = loadBytes(session, result.bytes, workingPath, catalogue);
+    if (!reloaded.done())
+        return refused(before, reloaded.message);
+    reloaded.hashLines = result.hashDebugLines;
+    return reloaded;
+}
+
+Step replaceMaterial(const Session& before, int row, const QString& name, const QString& shader,
+                     const QString& workingPath, ShaderCatalogue& catalogue)
+{
+    Session swapping = before;
+    swapping.swapRow = row;
+    Step step = addMaterial(swapping, name, shader, workingPath, catalogue);
+    if (!step.done())
+        step.session = before;
+    return step;
+}
+
+ModelPlan readModelPlan(const QString& path)
+{
+    const mtls::FileBytes file = mtls::readLibraryFile(path);
+    if (!file.error.isEmpty())
+        return {{}, file.error};
+    const std::optional<ModelFile> model = readModelFile(file.data);
+    if (!model)
+        return {{}, QLatin1String(InvalidFileMessage)};
+    return {materialPlan(*model), {}};
+}
+
+Step importModel(const Session& before, const QVector<PlannedMaterial>& plan,
+                 const QString& workingPath, ShaderCatalogue& catalogue)
+{
+    Step built{before, {}, {}};
+    built.session.swapRow.reset();
+    for (const PlannedMaterial& material : plan) {
+        Step next =
+            addMaterial(built.session, material.name, material.shader, workingPath, catalogue);
+        if (!next.done()) {
+            built.message = next.message;
+            return built;
+        }
+        built.session = std::move(next.session);
+        built.hashLines += next.hashLines;
+    }
+    return built;
+}
+
+Step saveLibrary(const Session& before, const QString& path, const ShaderCatalogue& catalogue)
+{
+    mtls::WriteOptions options;
+    options.savePath = path;
+    const mtls::WriteResult result =
+        mtls::writeLibrary(before.grid, before.dictionary, catalogue, options);
+    if (result.outcome == mtls::WriteResult::Refused)
+        return refused(before, result.message);
+    const QString error = mtls::storeLibrary(path, result);
+    if (!error.isEmpty())
+        return refused(before, error);
+    // The materials ahead of one that stops the save at the string limit were hashed too.
+    Step step{before, {}, result.hashDebugLines};
+    if (result.outcome == mtls::WriteResult::StringLimit)
+        step.message = result.message;
+    return step;
+}
+
+} // namespace authoring

@@ -1,0 +1,70 @@
+#pragma once
+// The editor's authoring steps over plain values: what the window holds between two steps,
+// and each step from the state before to the state after. The window moves the result into
+// its tables; mtls writes it to files. A refused step gives back the state it was given.
+
+#include "authoring/modelfile.h"
+#include "mtls/writer.h"
+
+#include <optional>
+
+class ShaderCatalogue;
+
+namespace authoring {
+
+// What the window holds.
+struct Session {
+    QStringList dictionary;     // texts of the dictionary column, in row order
+    mtls::MaterialGrid grid;    // the materials table in the base layout (no swap column)
+    QString currentFile;        // "" when the view holds no file
+    std::optional<int> swapRow; // the row a pending MODIFY replaces
+    // The library as its last load read it (offsets, claimed count, truncation); none for
+    // the empty view or a state taken from the tables.
+    std::optional<mtls::LoadedLibrary> loaded;
+
+    // The empty view: two rows and one column without items, as Clear View leaves it.
+    static Session cleared();
+};
+
+struct Step {
+    Session session;
+    QString message;       // why the step stopped; empty when it went through
+    QStringList hashLines; // "CACHE: ..." lines of a write that reached the disk
+    bool done() const { return message.isEmpty(); }
+};
+
+// The label over the materials table for a file.
+QString caption(const QString& file);
+
+// Opening a library: decode, lay out, and teach the catalogue what the load meets.
+// "Cannot open file : ...", "Cannot read file : ..." or "Invalid File" refuse it.
+Step loadFile(const Session& before, const QString& path, ShaderCatalogue& catalogue);
+Step loadBytes(const Session& before, const QByteArray& data, const QString& path,
+               ShaderCatalogue& catalogue);
+
+// Adding a material through the dialog: it takes the pending swap row or a new row, the
+// working write (preview options) goes to `workingPath` (kept in memory when empty) and
+// its reload teaches the catalogue. A refused or failed write changes nothing.
+Step addMaterial(const Session& before, const QString& name, const QString& shader,
+                 const QString& workingPath, ShaderCatalogue& catalogue);
+// The same through the MODIFY button of `row`.
+Step replaceMaterial(const Session& before, int row, const QString& name, const QString& shader,
+                     const QString& workingPath, ShaderCatalogue& catalogue);
+
+// The materials a model file asks for; the message says why there are none to take.
+struct ModelPlan {
+    QVector<PlannedMaterial> materials;
+    QString message; // "Cannot open file : ..." or "Invalid File"; empty on success
+};
+ModelPlan readModelPlan(const QString& path);
+
+// One add per planned material, in order. Stops at the first material that cannot be
+// written, with the state built up to it and that material's message.
+Step importModel(const Session& before, const QVector<PlannedMaterial>& plan,
+                 const QString& workingPath, ShaderCatalogue& catalogue);
+
+// Saving as `path` with that path's texture hashes, all or nothing. The state stays as it
+// was; the editor then opens the saved file (loadFile).
+Step saveLibrary(const Session& before, const QString& path, const ShaderCatalogue& catalogue);
+
+} // namespace authoring

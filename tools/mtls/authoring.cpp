@@ -1,0 +1,301 @@
+// The editor's authoring steps as commands: learn, shaders, add, replace and from-model. Each
+// runs the same core steps as the window (authoring/session), so both give the same bytes.
+#include "tools/mtls/commandline.h"
+
+#include "authoring/session.h"
+#include "catalogue/shadercatalogue.h"
+#include "mtls/libraryfile.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QSet>
+#include <QTextStream>
+#include <algorithm>
+
+namespace cli {
+
+namespace {
+
+using authoring::Session;
+using authoring::Step;
+
+const QString Output = QStringLiteral("output");
+const QString DryRun = QStringLiteral("dry-run");
+const char* const NothingLoadedMessage = "No MTL data loaded. Load/add a Material to save file.";
+
+// A failure to reach a file is an I/O error; everything else the steps refuse is a problem
+// with the library.
+int statusOf(const QString& message)
+{
+    return message.startsWith(QLatin1String("Cannot ")) ? Failure : Problems;
+}
+
+int fail(Streams io, const QString& path, const QString& message)
+{
+    report(io.err, path, message);
+    return statusOf(message);
+}
+
+// The save dialog hands the editor an absolute path, and the hashes depend on it.
+QString savePathOf(const QString& path)
+{
+    return QDir::cleanPath(QFileInfo(path).absoluteFilePath());
+}
+
+// Saves as the editor's Save does, then opens the saved file again, which teaches the
+// catalogue as that load does.
+int saveAs(const Session& session, const QString& out, ShaderCatalogue& catalogue, Streams io)
+{
+    if (session.grid.rows.isEmpty() || !session.loaded)
+        return fail(io, out, QLatin1String(NothingLoadedMessage));
+    const QString path = savePathOf(out);
+    const Step saved = authoring::saveLibrary(session, path, catalogue);
+    if (!saved.done())
+        return fail(io, out, saved.message);
+    const Step reloaded = authoring::loadFile(Session(), path, catalogue);
+    if (!reloaded.done())
+        return fail(io, out, reloaded.message);
+    io.out << out << ": " << reloaded.session.grid.rows.size() << " materials\n";
+    return Success;
+}
+
+void outputOption(QCommandLineParser& parser, const QString& what)
+{
+    parser.addOption({{QStringLiteral("o"), Output}, what, QStringLiteral("OUT")});
+}
+
+// ---- learn ------------------------------------------------------------------------------
+
+void setupLearn(QCommandLineParser& parser)
+{
+    parser.addPositionalArgument(QStringLiteral("LIB"),
+                                 QStringLiteral("Libraries to load, in this order."),
+                                 QStringLiteral("LIB..."));
+    addCatalogueOption(parser);
+}
+
+bool isShaderKey(const QString& key)
+{
+    return key.startsWith(QLatin1String("Params/")) || key.startsWith(QLatin1String("Shaders/")) ||
+           key.startsWith(QLatin1String("Flags/"));
+}
+
+int runLearn(const QCommandLineParser& parser, Streams io)
+{
+    const QStringList libraries = parser.positionalArguments();
+    if (libraries.isEmpty())
+        return usageError(io, "learn", QStringLiteral("learn needs at least one library"));
+    ShaderCatalogue catalogue(cataloguePath(parser));
+    int status = Success;
+    for (const QString& path : libraries) {
+        const mtls::FileBytes file = mtls::readLibraryFile(path);
+        if (!file.error.isEmpty()) {
+            status = std::max(status, fail(io, path, file.error));
+            continue;
+        }
+        // What the catalogue lacks before the load is what the load may add.
+        QSet<QString> absentNames;
+        if (const std::optional<mtls::Block> block = mtls::decode(file.data))
+            for (const mtls::CatalogueRecord& record : mtls::layoutBlock(*block).records)
+                if (!isShaderKey(record.key) && !catalogue.contains(record.key))
+                    absentNames.insert(record.key);
+        const int shadersBefore = catalogue.shaderNames().size();
+        const Step loaded = authoring::loadBytes(Session(), file.data, path, catalogue);
+        if (!loaded.done()) {
+            status = std::max(status, fail(io, path, loaded.message));
+            continue;
+        }
+        const int names =
+            int(std::count_if(absentNames.cbegin(), absentNames.cend(),
+                              [&](const QString& key) { return catalogue.contains(key); }));
+        io.out << path << ": " << catalogue.shaderNames().size() - shadersBefore << " new shaders, "
+               << names << " new parameter names\n";
+    }
+    return status;
+}
+
+// ---- shaders ----------------------------------------------------------------------------
+
+void setupShaders(QCommandLineParser& parser)
+{
+    parser.addOption({QStringLiteral("json"), QStringLiteral("JSON for scripts.")});
+    addCatalogueOption(parser);
+}
+
+int runShaders(const QCommandLineParser& parser, Streams io)
+{
+    if (!parser.positionalArguments().isEmpty())
+        return usageError(io, "shaders", QStringLiteral("shaders takes no file"));
+    const ShaderCatalogue catalogue(cataloguePath(parser));
+    // The dialog's list: the catalogue's names in its order.
+    const QStringList names = catalogue.shaderNames();
+    if (parser.isSet(QStringLiteral("json"))) {
+        QJsonArray shaders;
+        for (const QString& name : names)
+            shaders.append(
+                QJsonObject{{QStringLiteral("name"), name},
+                            {QStringLiteral("paramCount"), int(catalogue.paramCount(name))},
+                            {QStringLiteral("cells"),
+                             QJsonArray::fromStringList(catalogue.shaderCells(name))}});
+        io.out << QJsonDocument(QJsonObject{{QStringLiteral("shaders"), shaders}}).toJson();
+        return Success;
+    }
+    for (const QString& name : names) {
+        QStringList cells = catalogue.shaderCells(name);
+        for (QString& cell : cells)
+            cell = QLatin1Char('"') + cell + QLatin1Char('"');
+        io.out << name << ": " << catalogue.paramCount(name) << " parameters";
+        if (!cells.isEmpty())
+            io.out << ": " << cells.join(QLatin1Char(' '));
+        io.out << '\n';
+    }
+    return Success;
+}
+
+// ---- add and replace --------------------------------------------------------------------
+
+void setupAdd(QCommandLineParser& parser)
+{
+    parser.addPositionalArgument(QStringLiteral("LIB"), QStringLiteral("The library to open."));
+    parser.addPositionalArgument(QStringLiteral("NAME"), QStringLiteral("The material's name."));
+    parser.addPositionalArgument(
+        QStringLiteral("SHADER"),
+        QStringLiteral("Its full shader name (mtls shaders lists them); more NAME SHADER "
+                       "pairs may follow, added in order."),
+        QStringLiteral("SHADER [NAME SHADER...]"));
+    outputOption(parser, QStringLiteral("Save the result as OUT."));
+    addCatalogueOption(parser);
+}
+
+void setupReplace(QCommandLineParser& parser)
+{
+    parser.addPositionalArgument(QStringLiteral("LIB"), QStringLiteral("The library to open."));
+    parser.addPositionalArgument(QStringLiteral("ROW"),
+                                 QStringLiteral("The Index of the material to replace."));
+    parser.addPositionalArgument(QStringLiteral("NAME"), QStringLiteral("The new name."));
+    parser.addPositionalArgument(QStringLiteral("SHADER"), QStringLiteral("The new shader."));
+    outputOption(parser, QStringLiteral("Save the result as OUT."));
+    addCatalogueOption(parser);
+}
+
+int runAdding(const QCommandLineParser& parser, Streams io, bool replacing)
+{
+    const char* command = replacing ? "replace" : "add";
+    QStringList args = parser.positionalArguments();
+    const QString out = parser.value(Output);
+    const bool shapeFits = replacing ? args.size() == 4 : args.size() >= 3 && args.size() % 2;
+    if (!shapeFits || out.isEmpty())
+        return usageError(io, command,
+                          replacing ? QStringLiteral("replace takes LIB ROW NAME SHADER -o OUT")
+                                    : QStringLiteral("add takes LIB NAME SHADER "
+                                                     "[NAME SHADER...] -o OUT"));
+    const QString library = args.takeFirst();
+    ShaderCatalogue catalogue(cataloguePath(parser));
+    Step step = authoring::loadFile(Session(), library, catalogue);
+    if (!step.done())
+        return fail(io, library, step.message);
+    if (replacing) {
+        const QString rowText = args.takeFirst();
+        bool isNumber = false;
+        const int row = rowText.toInt(&isNumber);
+        if (!isNumber || row < 0 || row >= step.session.grid.rows.size())
+            return usageError(io, command,
+                              QStringLiteral("%1 has no row %2").arg(library, rowText));
+        step = authoring::replaceMaterial(step.session, row, args.at(0), args.at(1), QString(),
+                                          catalogue);
+        if (!step.done())
+            return fail(io, library, step.message);
+    }
+    for (int i = 0; !replacing && i + 1 < args.size(); i += 2) {
+        step =
+            authoring::addMaterial(step.session, args.at(i), args.at(i + 1), QString(), catalogue);
+        if (!step.done())
+            return fail(io, library, QStringLiteral("%1: %2").arg(args.at(i), step.message));
+    }
+    return saveAs(step.session, out, catalogue, io);
+}
+
+int runAdd(const QCommandLineParser& parser, Streams io)
+{
+    return runAdding(parser, io, false);
+}
+
+int runReplace(const QCommandLineParser& parser, Streams io)
+{
+    return runAdding(parser, io, true);
+}
+
+// ---- from-model -------------------------------------------------------------------------
+
+void setupFromModel(QCommandLineParser& parser)
+{
+    parser.addPositionalArgument(QStringLiteral("MODEL"), QStringLiteral("Model files (.mdl)."),
+                                 QStringLiteral("MODEL.mdl..."));
+    outputOption(parser, QStringLiteral("The folder for the libraries, DIR/<model name>.mtls."));
+    parser.addOption({DryRun, QStringLiteral("Print each model's materials and the shaders they "
+                                             "would get; write nothing.")});
+    addCatalogueOption(parser);
+}
+
+int runFromModel(const QCommandLineParser& parser, Streams io)
+{
+    const QStringList models = parser.positionalArguments();
+    const bool dryRun = parser.isSet(DryRun);
+    const QString folder = parser.value(Output);
+    if (models.isEmpty() || (folder.isEmpty() && !dryRun))
+        return usageError(io, "from-model", QStringLiteral("from-model takes MODEL.mdl... -o DIR"));
+    if (!dryRun && !QDir().mkpath(folder))
+        return fail(io, folder, QStringLiteral("Cannot create the folder"));
+    std::optional<ShaderCatalogue> catalogue;
+    if (!dryRun)
+        catalogue.emplace(cataloguePath(parser));
+    int status = Success;
+    for (const QString& model : models) {
+        const authoring::ModelPlan plan = authoring::readModelPlan(model);
+        if (!plan.message.isEmpty()) {
+            status = std::max(status, fail(io, model, plan.message));
+            continue;
+        }
+        if (dryRun) {
+            io.out << model << ": " << plan.materials.size() << " materials\n";
+            for (const authoring::PlannedMaterial& material : plan.materials)
+                io.out << "  " << material.name << ' ' << material.shader << '\n';
+            continue;
+        }
+        // Each model is opened into the emptied view, as the editor opens it.
+        const Step step =
+            authoring::importModel(Session::cleared(), plan.materials, QString(), *catalogue);
+        if (!step.done()) {
+            status = std::max(status, fail(io, model, step.message));
+            continue;
+        }
+        const QString out =
+            QDir(folder).filePath(QFileInfo(model).completeBaseName() + QStringLiteral(".mtls"));
+        status = std::max(status, saveAs(step.session, out, *catalogue, io));
+    }
+    return status;
+}
+
+const Registration learnCommand({"learn", 80, "LIB...",
+                                 "teach the catalogue what opening each library teaches it",
+                                 setupLearn, runLearn});
+const Registration shadersCommand({"shaders", 90, "[--json]",
+                                   "the shaders the catalogue knows, as the dialog lists them",
+                                   setupShaders, runShaders});
+const Registration addCommand({"add", 100, "LIB NAME SHADER [NAME SHADER...] -o OUT",
+                               "open LIB, add materials as the dialog does, save as OUT", setupAdd,
+                               runAdd});
+const Registration replaceCommand({"replace", 110, "LIB ROW NAME SHADER -o OUT",
+                                   "the same through the MODIFY button of a row", setupReplace,
+                                   runReplace});
+const Registration fromModelCommand({"from-model", 120, "MODEL.mdl... -o DIR [--dry-run]",
+                                     "a library per model, as opening it in the editor and "
+                                     "saving it gives",
+                                     setupFromModel, runFromModel});
+
+} // namespace
+
+} // namespace cli
