@@ -262,9 +262,8 @@ int runDiff(const QCommandLineParser& parser, Streams io)
 }
 
 const Registration diffCommand({"diff", 60, "A B",
-                                "materials added, removed or changed from A to B; exit status "
-                                "1 when they differ",
-                                setupDiff, runDiff});
+                                "materials added, removed or changed from A to B", setupDiff,
+                                runDiff});
 
 } // namespace
 

@@ -305,9 +305,7 @@ int runPack(const QCommandLineParser& parser, Streams io)
 }
 
 const Registration packCommand({"pack", 50, "IN.json OUT",
-                                "write the library a dump --json describes, offsets and "
-                                "numbers as the JSON gives them",
-                                setupPack, runPack});
+                                "write the library a dump --json describes", setupPack, runPack});
 
 } // namespace
 

@@ -111,8 +111,7 @@ int runTextures(const QCommandLineParser& parser, Streams io)
 }
 
 const Registration texturesCommand({"textures", 70, "FILE [--as PATH] [--json]",
-                                    "each texture hash, the texture path it should stand for "
-                                    "where FILE lies (or at PATH) and whether it does",
+                                    "where each texture hash points, judged where FILE lies",
                                     setupTextures, runTextures});
 
 } // namespace
