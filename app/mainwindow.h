@@ -8,6 +8,7 @@
 class Dialog;
 class QDragEnterEvent;
 class QDropEvent;
+class QLabel;
 class QTableWidget;
 
 QT_BEGIN_NAMESPACE
@@ -84,4 +85,12 @@ private:
     bool unseenReload = false;
     void deleteSwapButtons();
     void removeSwapColumn(); // column 1, with its buttons deleted at once
+    // Says once in the status bar when the catalogue file cannot take what loads learn.
+    void noteUnsavedCatalogue();
+    QLabel* catalogueNotice = nullptr;
+    bool windowClosed = false;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 };

@@ -10,8 +10,11 @@
 #include <QCoreApplication>
 #include <QDebug>
 #include <QFile>
+#include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QHeaderView>
+#include <QLabel>
 #include <QPushButton>
 #include <QStatusBar>
 
@@ -55,6 +58,8 @@ void MainWindow::open_mtl(QString filename)
 {
     const QString extension = filename.mid(filename.lastIndexOf(QLatin1Char('.')) + 1);
     const bool model = extension.toLower() == QLatin1String("mdl");
+    // A notice about the file shown before goes with it, whatever this load brings.
+    statusBar()->clearMessage();
     // A model file is read by the import; here it only has to open.
     const mtls::FileBytes file =
         model ? mtls::FileBytes{{}, openError(filename)} : mtls::readLibraryFile(filename);
@@ -71,6 +76,7 @@ void MainWindow::open_mtl(QString filename)
         ShaderCatalogue catalogue;
         loaded = mtls::loadLibrary(file.data, catalogue);
     }
+    noteUnsavedCatalogue();
     if (!loaded) {
         warn(QStringLiteral("Invalid File"));
         return;
@@ -83,8 +89,25 @@ void MainWindow::open_mtl(QString filename)
         statusBar()->showMessage(tr("The file is truncated: %1 of %2 materials could be read.")
                                      .arg(library.grid.rows.size())
                                      .arg(library.claimedMaterials));
-    else
-        statusBar()->clearMessage();
+}
+
+void MainWindow::noteUnsavedCatalogue()
+{
+    if (catalogueNotice)
+        return;
+    const QString path = QFileInfo(QString::fromLatin1(ShaderCatalogue::DefaultFileName))
+                             .absoluteFilePath();
+    const QString reason = ShaderCatalogue::unsavedReason(path);
+    if (reason.isEmpty())
+        return;
+    // Said once, and kept: it holds for the rest of the session.
+    catalogueNotice = new QLabel(
+        tr("The shader catalogue %1 cannot be saved (%2): what is learnt is kept until the "
+           "program ends.")
+            .arg(QDir::toNativeSeparators(path), reason),
+        statusBar());
+    catalogueNotice->setObjectName(QStringLiteral("catalogueNotice"));
+    statusBar()->addPermanentWidget(catalogueNotice);
 }
 
 void MainWindow::showLibrary(const mtls::LoadedLibrary& library, const QString& filename)
