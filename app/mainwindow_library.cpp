@@ -9,8 +9,8 @@
 
 #include <QCoreApplication>
 #include <QDebug>
-#include <QFile>
 #include <QDir>
+#include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QHeaderView>
@@ -95,14 +95,14 @@ void MainWindow::noteUnsavedCatalogue()
 {
     if (catalogueNotice)
         return;
-    const QString path = QFileInfo(QString::fromLatin1(ShaderCatalogue::DefaultFileName))
-                             .absoluteFilePath();
+    const QString path =
+        QFileInfo(QString::fromLatin1(ShaderCatalogue::DefaultFileName)).absoluteFilePath();
     const QString reason = ShaderCatalogue::unsavedReason(path);
     if (reason.isEmpty())
         return;
     // Said once, and kept: it holds for the rest of the session.
     catalogueNotice = new QLabel(
-        tr("The shader catalogue %1 cannot be saved (%2): what is learnt is kept until the "
+        tr("The shader catalogue %1 cannot be saved (%2): what loads teach it holds until the "
            "program ends.")
             .arg(QDir::toNativeSeparators(path), reason),
         statusBar());

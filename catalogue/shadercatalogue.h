@@ -49,9 +49,18 @@ public:
     static QString unsavedReason(const QString& path);
     struct Unsaved;
 
-    static QString paramsKey(const QString& fullShader) { return QStringLiteral("Params/") + fullShader; }
-    static QString shadersKey(const QString& fullShader) { return QStringLiteral("Shaders/") + fullShader; }
-    static QString flagsKey(const QString& fullShader) { return QStringLiteral("Flags/") + fullShader; }
+    static QString paramsKey(const QString& fullShader)
+    {
+        return QStringLiteral("Params/") + fullShader;
+    }
+    static QString shadersKey(const QString& fullShader)
+    {
+        return QStringLiteral("Shaders/") + fullShader;
+    }
+    static QString flagsKey(const QString& fullShader)
+    {
+        return QStringLiteral("Flags/") + fullShader;
+    }
 
 private:
     struct MemoryTag {};

@@ -101,10 +101,11 @@ QVector<Finding> saveWarnings(const Block& block)
             const QString name = index.at(item.name);
             for (const QString& part : nameParts)
                 if (name.contains(part)) {
-                    warnings.append({item.blockOffset + ItemNameField,
-                                     who + QStringLiteral(": parameter name \"%1\" holds \"%2\", so a "
-                                                          "save cannot write it back")
-                                               .arg(name, part)});
+                    warnings.append(
+                        {item.blockOffset + ItemNameField,
+                         who + QStringLiteral(": parameter name \"%1\" holds \"%2\", so a "
+                                              "save cannot write it back")
+                                   .arg(name, part)});
                     break;
                 }
         }

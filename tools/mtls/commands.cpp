@@ -131,7 +131,8 @@ QStringList losses(const QByteArray& data, const mtls::LoadedLibrary& library)
     if (library.truncated) {
         const std::optional<mtls::Block> block = mtls::decode(data);
         const int read = library.grid.rows.size();
-        QString line = QStringLiteral(": %1 of %2 materials read").arg(read).arg(block->materialCount);
+        QString line =
+            QStringLiteral(": %1 of %2 materials read").arg(read).arg(block->materialCount);
         if (!block->truncated)
             line += QStringLiteral("; the rest does not fit the table");
         else if (read > 0 && !block->materials.at(read - 1).complete)
@@ -207,10 +208,11 @@ int resave(const QString& in, const QString& out, const QString& catalogue, Stre
     const int status = resaveLibrary(in, out, catalogue, io);
     const QString reason = ShaderCatalogue::unsavedReason(catalogue);
     if (!reason.isEmpty())
-        report(io.err, QFileInfo(catalogue).absoluteFilePath(),
-               QStringLiteral("cannot save the shader catalogue (%1); what this run learnt is "
-                              "not kept")
-                   .arg(reason));
+        report(
+            io.err, QFileInfo(catalogue).absoluteFilePath(),
+            QStringLiteral("cannot save the shader catalogue (%1): what it learns holds for this "
+                           "run only")
+                .arg(reason));
     return status;
 }
 
