@@ -6,6 +6,7 @@
 #include "ui_mainwindow.h"
 
 #include <QApplication>
+#include <QCloseEvent>
 #include <QDesktopServices>
 #include <QDragEnterEvent>
 #include <QDropEvent>
@@ -191,6 +192,22 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent), ui(new Ui::MainWi
     // clang-format on
     // Closing the dialog from its frame or with Escape abandons a swap just as Cancel does.
     connect(dialog, &QDialog::rejected, this, [this] { swap_pending = false; });
+    dialog->installEventFilter(this);
+}
+
+void MainWindow::closeEvent(QCloseEvent* event)
+{
+    QMainWindow::closeEvent(event);
+    windowClosed = event->isAccepted();
+}
+
+bool MainWindow::eventFilter(QObject* watched, QEvent* event)
+{
+    // The dialog is a window of its own and keeps the program alive: once the editor is
+    // closed, hiding it is the end.
+    if (watched == dialog && event->type() == QEvent::Hide && windowClosed)
+        QApplication::quit();
+    return QMainWindow::eventFilter(watched, event);
 }
 
 // The dialog outlives the window: it is a top-level window that lasts until the program ends.

@@ -9,6 +9,7 @@
 class Dialog;
 class QDragEnterEvent;
 class QDropEvent;
+class QLabel;
 class QTableWidget;
 
 QT_BEGIN_NAMESPACE
@@ -92,4 +93,12 @@ private:
     bool writeLibraryFile(const QString& path, const mtls::WriteOptions& options);
     void openDialogForNewMaterial();
     void deleteSwapButtons();
+    // Says once in the status bar when the catalogue file cannot take what loads learn.
+    void noteUnsavedCatalogue();
+    QLabel* catalogueNotice = nullptr;
+    bool windowClosed = false;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 };

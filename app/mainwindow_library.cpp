@@ -15,6 +15,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QHeaderView>
+#include <QLabel>
 #include <QPushButton>
 #include <QStandardPaths>
 #include <QStatusBar>
@@ -94,6 +95,8 @@ void MainWindow::open_mtl(QString filename)
 {
     const QString extension = filename.mid(filename.lastIndexOf(QLatin1Char('.')) + 1);
     const bool model = extension.toLower() == QLatin1String("mdl");
+    // A notice about the file shown before goes with it, whatever this load brings.
+    statusBar()->clearMessage();
     if (model) {
         // A model file is read by the import; here it only has to open.
         const QString error = openError(filename);
@@ -110,6 +113,7 @@ void MainWindow::open_mtl(QString filename)
         ShaderCatalogue catalogue;
         step = authoring::loadFile(before, filename, catalogue);
     }
+    noteUnsavedCatalogue();
     if (!step.done()) {
         warn(step.message);
         return;
@@ -158,6 +162,25 @@ authoring::Session MainWindow::session() const
     if (swap_pending)
         state.swapRow = swap_row;
     return state;
+}
+
+void MainWindow::noteUnsavedCatalogue()
+{
+    if (catalogueNotice)
+        return;
+    const QString path =
+        QFileInfo(QString::fromLatin1(ShaderCatalogue::DefaultFileName)).absoluteFilePath();
+    const QString reason = ShaderCatalogue::unsavedReason(path);
+    if (reason.isEmpty())
+        return;
+    // Said once, and kept: it holds for the rest of the session.
+    catalogueNotice = new QLabel(
+        tr("The shader catalogue %1 cannot be saved (%2): what loads teach it holds until the "
+           "program ends.")
+            .arg(QDir::toNativeSeparators(path), reason),
+        statusBar());
+    catalogueNotice->setObjectName(QStringLiteral("catalogueNotice"));
+    statusBar()->addPermanentWidget(catalogueNotice);
 }
 
 void MainWindow::showLibrary(const mtls::LoadedLibrary& library, const QString& filename)

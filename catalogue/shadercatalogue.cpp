@@ -1,5 +1,6 @@
 #include "catalogue/shadercatalogue.h"
 
+#include <QFile>
 #include <QFileInfo>
 #include <QSettings>
 #include <algorithm>
@@ -23,12 +24,61 @@ QString normalisedKey(const QString& key)
     return result;
 }
 
+// Names of the keys right under `group` in a flat key -> value table.
+QStringList childKeys(const QHash<QString, QVariant>& table, const QString& group)
+{
+    QStringList names;
+    const QString prefix = group + QLatin1Char('/');
+    for (auto it = table.cbegin(); it != table.cend(); ++it) {
+        const QString& key = it.key();
+        if (key.startsWith(prefix) && key.indexOf(QLatin1Char('/'), prefix.size()) < 0)
+            names.append(key.mid(prefix.size()));
+    }
+    return names;
+}
+
+// Why nothing can be written at `path`, in the system's words.
+QString writeProblem(const QString& path)
+{
+    QFile file(path);
+    if (file.exists()) {
+        if (!file.open(QIODevice::ReadWrite | QIODevice::ExistingOnly))
+            return file.errorString();
+    } else if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
+        return file.errorString();
+    } else {
+        file.close();
+        file.remove();
+    }
+    return QStringLiteral("the file could not be written");
+}
+
+// Per catalogue file that could not take what this process learnt: those keys, kept for the
+// rest of the session.
+QHash<QString, std::shared_ptr<ShaderCatalogue::Unsaved>>& unsavedFiles()
+{
+    static QHash<QString, std::shared_ptr<ShaderCatalogue::Unsaved>> files;
+    return files;
+}
+
 } // namespace
 
+struct ShaderCatalogue::Unsaved {
+    QHash<QString, QVariant> values;
+    QString reason;
+};
+
 ShaderCatalogue::ShaderCatalogue(const QString& path)
-    : settings(
-          std::make_unique<QSettings>(QFileInfo(path).absoluteFilePath(), QSettings::IniFormat))
+    : filePath(QFileInfo(path).absoluteFilePath()),
+      settings(std::make_unique<QSettings>(filePath, QSettings::IniFormat)),
+      unsaved(unsavedFiles().value(filePath))
 {
+}
+
+QString ShaderCatalogue::unsavedReason(const QString& path)
+{
+    const std::shared_ptr<Unsaved> kept = unsavedFiles().value(QFileInfo(path).absoluteFilePath());
+    return kept ? kept->reason : QString();
 }
 
 ShaderCatalogue::ShaderCatalogue(MemoryTag) {}
@@ -40,16 +90,20 @@ ShaderCatalogue ShaderCatalogue::inMemory()
 
 ShaderCatalogue::ShaderCatalogue(ShaderCatalogue&&) noexcept = default;
 ShaderCatalogue& ShaderCatalogue::operator=(ShaderCatalogue&&) noexcept = default;
-ShaderCatalogue::~ShaderCatalogue() = default; // QSettings writes pending changes when dropped
+ShaderCatalogue::~ShaderCatalogue()
+{
+    sync();
+}
 
 bool ShaderCatalogue::record(const QString& key, const QVariant& value)
 {
     const QString stored = normalisedKey(key);
     if (stored.isEmpty() || contains(stored))
         return false;
-    if (settings)
+    if (settings) {
         settings->setValue(stored, value);
-    else
+        learnt.insert(stored, value);
+    } else
         memory.insert(stored, value);
     return true;
 }
@@ -59,7 +113,9 @@ bool ShaderCatalogue::contains(const QString& key) const
     const QString stored = normalisedKey(key);
     if (stored.isEmpty())
         return false;
-    return settings ? settings->contains(stored) : memory.contains(stored);
+    if (!settings)
+        return memory.contains(stored);
+    return settings->contains(stored) || (unsaved && unsaved->values.contains(stored));
 }
 
 QVariant ShaderCatalogue::value(const QString& key) const
@@ -67,7 +123,11 @@ QVariant ShaderCatalogue::value(const QString& key) const
     const QString stored = normalisedKey(key);
     if (stored.isEmpty())
         return QVariant();
-    return settings ? settings->value(stored) : memory.value(stored);
+    if (!settings)
+        return memory.value(stored);
+    if (unsaved && !settings->contains(stored))
+        return unsaved->values.value(stored);
+    return settings->value(stored);
 }
 
 quint16 ShaderCatalogue::paramCount(const QString& fullShader) const
@@ -87,7 +147,9 @@ QStringList ShaderCatalogue::flags(const QString& fullShader) const
 
 std::optional<QString> ShaderCatalogue::typeLine(const QString& parameter) const
 {
-    if (!contains(parameter))
+    // A name read as a group path would answer with another key's value.
+    if (parameter.contains(QLatin1Char('/')) || parameter.contains(QLatin1Char('\\')) ||
+        !contains(parameter))
         return std::nullopt;
     return value(parameter).toString();
 }
@@ -100,13 +162,12 @@ QStringList ShaderCatalogue::shaderNames() const
         settings->beginGroup(group);
         names = settings->childKeys();
         settings->endGroup();
+        if (unsaved)
+            for (const QString& name : childKeys(unsaved->values, group))
+                if (!names.contains(name))
+                    names.append(name);
     } else {
-        const QString prefix = group + QLatin1Char('/');
-        for (auto it = memory.cbegin(); it != memory.cend(); ++it) {
-            const QString& key = it.key();
-            if (key.startsWith(prefix) && key.indexOf(QLatin1Char('/'), prefix.size()) < 0)
-                names.append(key.mid(prefix.size()));
-        }
+        names = childKeys(memory, group);
     }
     std::sort(names.begin(), names.end());
     return names;
@@ -114,6 +175,22 @@ QStringList ShaderCatalogue::shaderNames() const
 
 void ShaderCatalogue::sync()
 {
-    if (settings)
-        settings->sync();
+    if (!settings || learnt.isEmpty())
+        return;
+    settings->sync();
+    if (settings->status() != QSettings::AccessError) {
+        learnt.clear();
+        return;
+    }
+    // What was learnt still serves every catalogue on this file until the program ends.
+    if (!unsaved) {
+        std::shared_ptr<Unsaved>& kept = unsavedFiles()[filePath];
+        if (!kept)
+            kept = std::make_shared<Unsaved>(Unsaved{{}, writeProblem(filePath)});
+        unsaved = kept;
+    }
+    for (auto it = learnt.cbegin(); it != learnt.cend(); ++it)
+        if (!unsaved->values.contains(it.key()))
+            unsaved->values.insert(it.key(), it.value());
+    learnt.clear();
 }

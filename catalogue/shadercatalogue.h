@@ -40,18 +40,36 @@ public:
     // Key names of the "Shaders" group, sorted case-sensitively.
     QStringList shaderNames() const;
 
-    // Writes pending changes of a file catalogue to disk.
+    // Writes pending changes of a file catalogue to disk. What the file cannot take is kept
+    // in memory for every catalogue on that file until the program ends.
     void sync();
 
-    static QString paramsKey(const QString& fullShader) { return QStringLiteral("Params/") + fullShader; }
-    static QString shadersKey(const QString& fullShader) { return QStringLiteral("Shaders/") + fullShader; }
-    static QString flagsKey(const QString& fullShader) { return QStringLiteral("Flags/") + fullShader; }
+    // Why the catalogue file at `path` could not take what this program learnt ("" when it
+    // could, or was never asked to).
+    static QString unsavedReason(const QString& path);
+    struct Unsaved;
+
+    static QString paramsKey(const QString& fullShader)
+    {
+        return QStringLiteral("Params/") + fullShader;
+    }
+    static QString shadersKey(const QString& fullShader)
+    {
+        return QStringLiteral("Shaders/") + fullShader;
+    }
+    static QString flagsKey(const QString& fullShader)
+    {
+        return QStringLiteral("Flags/") + fullShader;
+    }
 
 private:
     struct MemoryTag {};
     explicit ShaderCatalogue(MemoryTag);
     QVariant value(const QString& key) const;
 
+    QString filePath;
     std::unique_ptr<QSettings> settings; // null for a memory catalogue
+    std::shared_ptr<Unsaved> unsaved;    // set once the file has refused what was learnt
+    QHash<QString, QVariant> learnt;     // recorded since the last sync
     QHash<QString, QVariant> memory;
 };

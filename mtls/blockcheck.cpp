@@ -1,5 +1,7 @@
 #include "mtls/blockcheck.h"
 
+#include "mtls/library.h"
+
 #include <QSet>
 #include <algorithm>
 
@@ -12,6 +14,7 @@ constexpr int ModelIdField = 0;
 constexpr int MainShaderField = 2;
 constexpr int VariantField = 6;
 constexpr int ItemNameField = 0;
+constexpr int ItemTypeField = 2;
 constexpr int ItemValueField = 4;
 
 class ReferenceCheck {
@@ -103,6 +106,41 @@ void zeroFields(const QByteArray& data, const Block& block, int index, const Mat
     }
 }
 
+// What a save of the editor cannot write back as it was read.
+QVector<Finding> saveWarnings(const Block& block)
+{
+    static const QString nameParts[] = {QStringLiteral("Global"), QStringLiteral("/"),
+                                        QStringLiteral("\\")};
+    const DictionaryIndex index(block.dictionary);
+    QVector<Finding> warnings;
+    for (int m = 0; m < block.materials.size(); ++m) {
+        int entry = 0;
+        for (const Item& item : block.materials.at(m).items) {
+            if (item.isGlobalFlag())
+                continue;
+            const QString who = QStringLiteral("warning: material %1 entry %2").arg(m).arg(entry++);
+            if (item.type < 1 || item.type > 5)
+                warnings.append({item.blockOffset + ItemTypeField,
+                                 who + QStringLiteral(": type %1 cannot be saved").arg(item.type)});
+            else if (item.type == 4 && item.valueWord() == 0)
+                warnings.append({item.blockOffset + ItemValueField,
+                                 who + QStringLiteral(": texture value offset 0 has no cell, so a "
+                                                      "save takes the next cell for it")});
+            const QString name = index.at(item.name);
+            for (const QString& part : nameParts)
+                if (name.contains(part)) {
+                    warnings.append(
+                        {item.blockOffset + ItemNameField,
+                         who + QStringLiteral(": parameter name \"%1\" holds \"%2\", so a "
+                                              "save cannot write it back")
+                                   .arg(name, part)});
+                    break;
+                }
+        }
+    }
+    return warnings;
+}
+
 QString magicProblem(const QByteArray& data)
 {
     if (data.size() < 4)
@@ -125,6 +163,7 @@ QVector<Finding> checkBlock(const QByteArray& data)
         references.material(i, block->materials.at(i));
         zeroFields(data, *block, i, block->materials.at(i), findings);
     }
+    findings += saveWarnings(*block);
     std::stable_sort(findings.begin(), findings.end(),
                      [](const Finding& a, const Finding& b) { return a.offset < b.offset; });
     return findings;

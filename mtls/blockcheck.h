@@ -11,7 +11,9 @@ namespace mtls {
 constexpr quint32 HeadOffsetLimit = 65535;
 
 // Every problem of `data`, ordered by offset (problems at the same offset in the order they
-// were met). Empty for a well-formed block.
+// were met); among them, as "warning: ..." texts, each entry that a save of the editor cannot
+// write back as read: a type outside 1 to 5, a texture value at offset 0, a parameter name
+// holding "Global", "/" or "\\". Empty for a well-formed block.
 QVector<Finding> checkBlock(const QByteArray& data);
 
 } // namespace mtls

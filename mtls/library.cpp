@@ -43,6 +43,11 @@ QString typeLine(const Item& item)
     }
 }
 
+bool isGroupedKey(const QString& name)
+{
+    return name.contains(QLatin1Char('/')) || name.contains(QLatin1Char('\\'));
+}
+
 int usedWidth(const MaterialGrid& grid)
 {
     int width = 0;
@@ -80,7 +85,9 @@ public:
 
         // A material cut off by the end of the data records only the type lines of its
         // complete entries: a partial cell list must not become the shader's entry for good.
-        if (material.complete)
+        // Neither may a record made of nothing, as written for a shader nobody had taught.
+        const bool teaches = material.complete && !isBlank(material);
+        if (teaches)
             records.append({QStringLiteral("Params/") + fullShader, uint(material.paramCount)});
 
         QStringList cells;
@@ -90,7 +97,10 @@ public:
                 continue;
             }
             const QString name = index.at(item.name);
-            records.append({name, typeLine(item)});
+            // The settings format reads "/" and "\\" as groups: such a name would write
+            // another key, so it teaches nothing.
+            if (!isGroupedKey(name))
+                records.append({name, typeLine(item)});
             place(name, cells);
             if (item.hasValueWord() && item.valueWord() != 0) {
                 const QString value = index.at(item.valueWord());
@@ -98,7 +108,7 @@ public:
                       cells);
             }
         }
-        if (material.complete) {
+        if (teaches) {
             records.append({QStringLiteral("Shaders/") + fullShader, cells});
             QStringList flags;
             for (quint16 flag : material.flags)
@@ -118,6 +128,17 @@ public:
     }
 
 private:
+    static bool isBlank(const Material& material)
+    {
+        for (const Item& item : material.items)
+            if (!item.isGlobalFlag())
+                return false;
+        for (quint16 flag : material.flags)
+            if (flag != 0)
+                return false;
+        return true;
+    }
+
     // A count is trusted only as far as the data holds its entries: a record cut off by the
     // end of the data must not widen every row to its claim.
     static int backedCount(const Material& material)

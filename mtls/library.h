@@ -81,6 +81,10 @@ QString globalFlagText(quint16 first, quint16 second);
 // "" for any other type).
 QString typeLine(const Item& item);
 
+// Whether a parameter name holds "/" or "\\", which the catalogue's settings format reads as
+// groups: such a name never has a type line.
+bool isGroupedKey(const QString& name);
+
 // Used width W of the grid as formatTable counts it: per row the first column without an
 // item (the column count when every column has one), the largest over all rows, 0 when the
 // grid has no rows.

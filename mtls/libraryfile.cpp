@@ -47,39 +47,71 @@ WriteResult rebuildLibrary(const LoadedLibrary& library, const ShaderCatalogue& 
     return writeLibrary(library.grid, dictionaryColumn, catalogue, options);
 }
 
-QString storeLibrary(const QString& path, const WriteResult& result)
+bool (*temporaryFileRefused)(const QString& path) = nullptr;
+
+namespace {
+
+const char* const OpenFailure = "Cannot open file : ";
+const char* const WriteFailure = "Cannot write file : ";
+
+// A short write sets no error; asking for the rest brings out the reason.
+bool writeAll(QFileDevice& file, const QByteArray& bytes)
 {
-    switch (result.outcome) {
-    case WriteResult::Refused:
-        return QString();
-    case WriteResult::StringLimit: {
-        QFile file(path);
-        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-            return QStringLiteral("Cannot open file : ") + file.errorString();
-        return QString();
-    }
-    case WriteResult::Written:
-        break;
-    }
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return QStringLiteral("Cannot open file : ") + file.errorString();
-    // A short write sets no error; asking for the rest brings out the reason.
-    const QByteArray& bytes = result.bytes;
     qint64 written = 0;
     while (written < bytes.size()) {
         const qint64 count = file.write(bytes.constData() + written, bytes.size() - written);
         if (count <= 0)
-            break;
+            return false;
         written += count;
     }
-    if (written != bytes.size() || !file.flush()) {
+    return file.flush();
+}
+
+// For a folder that takes no temporary file: the plain open decides, as it would for any
+// program. The old bytes stay in memory and go back if the new ones do not fit.
+QString storeInPlace(const QString& path, const QByteArray& bytes)
+{
+    QFile file(path);
+    const bool existed = file.exists();
+    const QIODevice::OpenMode mode =
+        existed ? QIODevice::ReadWrite | QIODevice::ExistingOnly | QIODevice::Unbuffered
+                : QIODevice::WriteOnly | QIODevice::NewOnly | QIODevice::Unbuffered;
+    if (!file.open(mode))
+        return QLatin1String(OpenFailure) + file.errorString();
+    const QByteArray old = existed ? file.readAll() : QByteArray();
+    if (file.error() != QFileDevice::NoError)
+        return QStringLiteral("Cannot read file : ") + file.errorString();
+    if (file.seek(0) && writeAll(file, bytes) && file.resize(bytes.size()))
+        return QString();
+    const QString error = QLatin1String(WriteFailure) + file.errorString();
+    file.unsetError();
+    if (!existed) {
+        file.close();
+        return file.remove() ? error : error + QStringLiteral(". The file could not be removed.");
+    }
+    if (file.seek(0) && writeAll(file, old) && file.resize(old.size()))
+        return error;
+    return error + QStringLiteral(". The file could not be restored.");
+}
+
+} // namespace
+
+QString storeLibrary(const QString& path, const WriteResult& result)
+{
+    if (result.outcome != WriteResult::Written)
+        return QString();
+    const QByteArray& bytes = result.bytes;
+    QSaveFile file(path);
+    const bool refused = temporaryFileRefused && temporaryFileRefused(path);
+    if (refused || !file.open(QIODevice::WriteOnly))
+        return storeInPlace(path, bytes);
+    if (!writeAll(file, bytes)) {
         const QString error = file.errorString();
         file.cancelWriting();
-        return QStringLiteral("Cannot write file : ") + error;
+        return QLatin1String(WriteFailure) + error;
     }
     if (!file.commit())
-        return QStringLiteral("Cannot write file : ") + file.errorString();
+        return QLatin1String(WriteFailure) + file.errorString();
     return QString();
 }
 

@@ -32,9 +32,14 @@ WriteResult rebuildLibrary(const LoadedLibrary& library, const ShaderCatalogue& 
                            const QString& savePath);
 
 // Puts `result` on disk at `path`: a written block replaces the old file only once every
-// byte of it is written; StringLimit leaves the file with 0 bytes; Refused touches nothing.
+// byte of it is written (in a folder that takes no temporary file, the file is written in
+// place and its old bytes put back when that fails); StringLimit and Refused touch nothing.
 // Returns the message for a failure ("Cannot open file : ...", "Cannot write file : ..."),
 // empty on success.
 QString storeLibrary(const QString& path, const WriteResult& result);
+
+// Tests stand in with this for a folder that takes no new file, which root cannot be
+// refused: when set and true for `path`, the save acts as if no temporary file could be made.
+extern bool (*temporaryFileRefused)(const QString& path);
 
 } // namespace mtls

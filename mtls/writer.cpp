@@ -270,7 +270,8 @@ private:
             }
             material.entries.push_back(entry);
             ++column;
-            if (parameter.type != 4 && isShownValue(grid.text(row, column)))
+            // Only types 1 to 3 show a value cell; after a hash the next cell is a name.
+            if (parameter.type <= 3 && isShownValue(grid.text(row, column)))
                 ++column;
         }
         return true;

@@ -20,7 +20,7 @@ constexpr quint64 PreviewHash = 0x00000000DEADDEADull;
 struct WriteResult {
     enum Outcome {
         Written,     // `bytes` is the block
-        StringLimit, // "String Limit Reached": the output is to be left with 0 bytes
+        StringLimit, // "String Limit Reached": the output is not to be touched
         Refused      // the output is not to be touched; `message` says why
     };
     Outcome outcome = Written;

@@ -121,8 +121,9 @@ void TestPackDiff::dumpPacksBack()
     QRandomGenerator random(15);
     for (int round = 0; round < 30; ++round) {
         const QByteArray block = randomLibrary(random);
-        QVERIFY2(mtls::checkBlock(block).isEmpty(),
-                 qPrintable(mtls::checkBlock(block).value(0).text));
+        // Well formed: what check may still warn of is what the editor's save changes.
+        for (const mtls::Finding& finding : mtls::checkBlock(block))
+            QVERIFY2(finding.text.startsWith("warning:"), qPrintable(finding.text));
         QVERIFY(put(path("lib.mtls"), block) && put(path("out.mtls"), "old"));
         const Run dump = tool({"dump", "--json", path("lib.mtls")});
         QVERIFY(dump.out.contains("\"bytes\": \"ffc328\"") && put(path("lib.json"), dump.out));

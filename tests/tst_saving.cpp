@@ -189,7 +189,7 @@ void TestSaving::save_data()
     QTest::newRow("name at 65534")
         << fillerLibrary(65534) << button << false << "new.mtls" << Saved << fillerLibrary(65534);
     QTest::newRow("name at 65535") << fillerLibrary(65535) << button << false << "new.mtls"
-                                   << "String Limit Reached" << QByteArray();
+                                   << "String Limit Reached" << Absent;
 }
 
 void TestSaving::save()

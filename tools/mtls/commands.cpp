@@ -127,7 +127,32 @@ int check(const QStringList& files, Streams io, bool hashes)
     return status;
 }
 
-int resave(const QString& in, const QString& out, const QString& catalogue, Streams io)
+namespace {
+
+// What a load of a library that is not clean could not carry over, one line each, as it
+// follows the file name.
+QStringList losses(const QByteArray& data, const mtls::LoadedLibrary& library)
+{
+    QStringList lines;
+    if (library.truncated) {
+        const std::optional<mtls::Block> block = mtls::decode(data);
+        const int read = library.grid.rows.size();
+        QString line =
+            QStringLiteral(": %1 of %2 materials read").arg(read).arg(block->materialCount);
+        if (!block->truncated)
+            line += QStringLiteral("; the rest does not fit the table");
+        else if (read > 0 && !block->materials.at(read - 1).complete)
+            line += QStringLiteral("; the file ends inside material %1").arg(read - 1);
+        else
+            line += QStringLiteral("; the file ends before material %1").arg(read);
+        lines.append(line);
+    }
+    for (const mtls::Finding& finding : mtls::checkBlock(data))
+        lines.append(QStringLiteral(":%1: ").arg(finding.offset) + finding.text);
+    return lines;
+}
+
+int resaveLibrary(const QString& in, const QString& out, const QString& catalogue, Streams io)
 {
     if (isModelFile(in)) {
         report(io.err, in, QStringLiteral("a model file is no library: open it in the editor"));
@@ -161,7 +186,7 @@ int resave(const QString& in, const QString& out, const QString& catalogue, Stre
         const ShaderCatalogue reading(catalogue);
         result = mtls::rebuildLibrary(*library, reading, savePath);
     }
-    if (result.outcome == mtls::WriteResult::Refused) {
+    if (result.outcome != mtls::WriteResult::Written) {
         report(io.err, out, result.message);
         return Problems;
     }
@@ -170,14 +195,23 @@ int resave(const QString& in, const QString& out, const QString& catalogue, Stre
         report(io.err, out, error);
         return Failure;
     }
-    if (result.outcome == mtls::WriteResult::StringLimit) {
-        report(io.err, out, result.message);
-        return Problems;
-    }
     // After a save the editor loads the saved file, and that load teaches the catalogue too.
-    ShaderCatalogue learning(catalogue);
-    mtls::loadLibrary(result.bytes, learning);
-    return Success;
+    {
+        ShaderCatalogue learning(catalogue);
+        mtls::loadLibrary(result.bytes, learning);
+    }
+    // The file is written as the editor writes it; what it left behind is said.
+    const QStringList lost = losses(file.data, *library);
+    for (const QString& line : lost)
+        io.err << "mtls: " << in << line << '\n';
+    return lost.isEmpty() ? Success : Problems;
+}
+
+} // namespace
+
+int resave(const QString& in, const QString& out, const QString& catalogue, Streams io)
+{
+    return resaveLibrary(in, out, catalogue, io);
 }
 
 } // namespace cli

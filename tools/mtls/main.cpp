@@ -5,6 +5,7 @@
 #include "catalogue/shadercatalogue.h"
 
 #include <QCoreApplication>
+#include <QFileInfo>
 #include <QTextCodec>
 #include <QTextStream>
 #include <algorithm>
@@ -13,6 +14,26 @@
 namespace cli {
 
 namespace {
+
+// The catalogue the running command opened, if any.
+QString& catalogueInUse()
+{
+    static QString path;
+    return path;
+}
+
+// One line when what the command learnt could not be kept in the catalogue's file.
+void reportUnsavedCatalogue(Streams io)
+{
+    if (catalogueInUse().isEmpty())
+        return;
+    const QString reason = ShaderCatalogue::unsavedReason(catalogueInUse());
+    if (!reason.isEmpty())
+        report(io.err, QFileInfo(catalogueInUse()).absoluteFilePath(),
+               QStringLiteral("cannot save the shader catalogue (%1): what it learns holds for "
+                              "this run only")
+                   .arg(reason));
+}
 
 QVector<Command>& registered()
 {
@@ -81,7 +102,9 @@ int runCommand(const Command& command, const QStringList& arguments, Streams io)
                << text.mid(usageEnd);
         return Success;
     }
-    return command.run(parser, io);
+    const int status = command.run(parser, io);
+    reportUnsavedCatalogue(io);
+    return status;
 }
 
 // The position (from 1) of the first argument whose bytes are not UTF-8, 0 when all are.
@@ -130,7 +153,8 @@ void addCatalogueOption(QCommandLineParser& parser)
 
 QString cataloguePath(const QCommandLineParser& parser)
 {
-    return parser.value(QStringLiteral("catalogue"));
+    catalogueInUse() = parser.value(QStringLiteral("catalogue"));
+    return catalogueInUse();
 }
 
 int run(QStringList arguments, Streams io)
