@@ -1,33 +1,23 @@
 // Where texture hashes point: one table of libraries lying in different folders, each judged
 // by the core, `mtls textures`, `mtls check --hashes` and the window's status bar, and a save
 // into the library's own folder always giving hashes that match it.
-#include "app/mainwindow.h"
 #include "mtls/textures.h"
 #include "mtls/writer.h"
 #include "support/core/blockbuilder.h"
+#include "support/core/rows.h"
 #include "support/gui/windowhelpers.h"
 
-#include <QProcess>
+#include <QJsonArray>
+#include <QJsonDocument>
 #include <QStatusBar>
 #include <QtTest>
 
 using namespace testdata;
+using namespace testwindow;
 
 namespace {
 
-struct ToolRun {
-    int status = -1; // -1: the tool did not finish on its own
-    QString out;
-};
-
-ToolRun runTool(const QStringList& arguments)
-{
-    QProcess process;
-    process.start(QStringLiteral(MTLS_BINARY), arguments);
-    if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit)
-        return {};
-    return {process.exitCode(), QString::fromUtf8(process.readAllStandardOutput())};
-}
+const auto tool = [](const QStringList& args) { return testfiles::runTool(MTLS_BINARY, args); };
 
 const QStringList Dictionary = {"hero_body", "yCS_gear",  "Normal",    "colorMap",  "Hero_01_D",
                                 "colorHash", "normalMap", "Hero_01_N", "normalHash"};
@@ -61,27 +51,26 @@ const char* const Hero1 = "Characters/hero_01/Textures/";
 const char* const Hero1Dir = "characters/hero_01/textures/";
 const char* const Plain = "colorMap colorHash normalMap normalHash";
 const char* const Leading = "colorHash colorMap colorHash normalMap normalHash";
-const char* const Elsewhere =
-    "All %2 texture hashes point to another folder; saving here gives hashes for %1.";
+const char *const Match = "matches", *Other = "points to another folder";
 
-// A library lying in `folder` (under the scratch folder: %1 in `dir`) with hashes made for
-// `hashedFor`; `dir` is what a save there hashes under, %1 in `line` stands for it.
+// The status line for each verdict: %1 stands for the folder a save there hashes under.
+const QMap<QString, QString> Lines{
+    {Match, "All %2 texture hashes match this folder."},
+    {Other, "All %2 texture hashes point to another folder; saving here gives hashes for %1."},
+    {"placeholder", "All %2 texture hashes are placeholders until the library is saved."}};
+
+// A library lying in `folder` under the scratch folder with hashes made for Hero1 (for the
+// working file: placeholders); `dir` is what a save there hashes under (%1: the scratch folder).
 const struct Case {
-    const char *name, *folder, *hashedFor, *items, *dir, *verdict, *line;
+    const char *name, *folder, *items, *dir, *verdict;
 } Cases[] = {
-    {"matching", "Characters/hero_01", Hero1, Plain, Hero1Dir, "matches",
-     "All %2 texture hashes match this folder."},
-    {"another character", "mods/Characters/hero_02", Hero1, Plain, "characters/hero_02/textures/",
-     "points to another folder", Elsewhere},
-    {"no known folder", "downloads", Hero1, Plain, "%1/downloads/textures/",
-     "points to another folder", Elsewhere},
-    {"working file", "Characters/hero_01", "", Plain, Hero1Dir, "placeholder",
-     "All %2 texture hashes are placeholders until the library is saved."},
-    {"no type-4 before", "Characters/hero_01", Hero1, Leading, Hero1Dir, "matches",
-     "All %2 texture hashes match this folder."},
-    {"moved, no type-4 before", "Props/hero_01", Hero1, Leading, "props/hero_01/textures/",
-     "points to another folder", Elsewhere},
-    {"no hashes", "Characters/hero_01", Hero1, "colorMap normalMap", Hero1Dir, "", ""},
+    {"matching", "Characters/hero_01", Plain, Hero1Dir, Match},
+    {"other character", "mods/Characters/hero_02", Plain, "characters/hero_02/textures/", Other},
+    {"no known folder", "downloads", Plain, "%1/downloads/textures/", Other},
+    {"working file", "Characters/hero_01", Plain, Hero1Dir, "placeholder"},
+    {"no type-4 before", "Characters/hero_01", Leading, Hero1Dir, Match},
+    {"moved, no type-4 before", "Props/hero_01", Leading, "props/hero_01/textures/", Other},
+    {"no hashes", "Characters/hero_01", "colorMap normalMap", Hero1Dir, ""},
 };
 
 } // namespace
@@ -89,71 +78,65 @@ const struct Case {
 class TexturesTest : public QObject {
     Q_OBJECT
 private slots:
-    void judgedByEveryFace_data()
-    {
-        QTest::addColumn<int>("row");
-        for (int row = 0; row < int(std::size(Cases)); ++row)
-            QTest::newRow(Cases[row].name) << row;
-    }
+    void judgedByEveryFace_data() { testrows::addRows(Cases); }
 
     void judgedByEveryFace()
     {
         QFETCH(int, row);
         const Case& c = Cases[row];
-        const QString folder = c.folder, hashedFor = c.hashedFor, verdict = c.verdict;
-        testwindow::ScratchDirectory scratch;
-        QVERIFY(QDir().mkpath(scratch.path(folder)));
-        const QString file = QDir::cleanPath(scratch.path(folder + "/body.mtls"));
+        const QString folder = c.folder, verdict = c.verdict;
+        const QString hashedFor = verdict == "placeholder" ? QString() : QString(Hero1);
+        ScratchDirectory scratch;
+        const QString file = scratch.path(folder + "/body.mtls");
         const QString dir =
-            QString(c.dir).replace("%1", QDir::cleanPath(scratch.path(QString())).toLower());
+            QString(c.dir).replace("%1", QDir::cleanPath(scratch.path("")).toLower());
         QStringList textures;
-        QVERIFY(testwindow::writeFile(file, library(hashedFor, c.items, textures)));
-        const QString line =
-            QString(c.line).replace("%1", dir).replace("%2", QString::number(textures.size()));
+        QVERIFY(QDir().mkpath(folder) && writeFile(file, library(hashedFor, c.items, textures)));
+        const QString line = QString(Lines.value(verdict))
+                                 .replace("%1", dir)
+                                 .replace("%2", QString::number(textures.size()));
 
-        const auto references =
-            mtls::textureReferences(*mtls::decode(testwindow::readFile(file)), file);
-        const ToolRun listed = runTool({"textures", file});
-        const QStringList lines = listed.out.split('\n', Qt::SkipEmptyParts);
+        // Each reference as the core, `mtls textures` and its JSON give it.
+        const auto references = mtls::textureReferences(*mtls::decode(readFile(file)), file);
+        const auto listed = tool({"textures", file});
+        const QStringList lines = listed.text().split('\n', Qt::SkipEmptyParts);
+        const QJsonArray json =
+            QJsonDocument::fromJson(tool({"textures", file, "--json"}).out)["references"].toArray();
         QCOMPARE(listed.status, 0);
-        QCOMPARE(references.size(), textures.size());
-        QCOMPARE(lines.size(), textures.size());
-        const QString json = runTool({"textures", file, "--json"}).out;
-        for (int i = 0; i < textures.size(); ++i) {
-            const QString path = dir + textures.at(i).toLower() + ".tex";
-            QCOMPARE(references.at(i).hashedPath, path);
-            QCOMPARE(mtls::verdictText(references.at(i).verdict), verdict);
-            QCOMPARE(lines.at(i).split('\t').mid(2), QStringList({path, verdict}));
-            QVERIFY(json.contains(QString("\"path\": \"%1\",").arg(path)));
+        for (int i = 0;
+             i < std::max({textures.size(), references.size(), lines.size(), json.size()}); ++i) {
+            const QString expected = dir + textures.value(i).toLower() + ".tex\t" + verdict;
+            const mtls::TextureReference reference = references.value(i);
+            QCOMPARE(reference.hashedPath + '\t' + mtls::verdictText(reference.verdict), expected);
+            QCOMPARE(lines.value(i).section('\t', 2), expected);
+            QCOMPARE(json.at(i)["path"].toString() + '\t' + json.at(i)["verdict"].toString(),
+                     expected);
         }
-        QCOMPARE(json.count(QString("\"verdict\": \"%1\"").arg(verdict)), textures.size());
-        QCOMPARE(mtls::textureStatusLine(references, file), line);
 
         // Judged as if saved where the hashes were made, only placeholders stay wrong.
-        QCOMPARE(runTool({"textures", file, "--as", scratch.path("x/" + hashedFor + "../b.mtls")})
-                     .out.count(hashedFor.isEmpty() ? "\tplaceholder\n" : "\tmatches\n"),
-                 textures.size());
-        const ToolRun checked = runTool({"check", "--hashes", file});
-        const int wrong = verdict == "matches" ? 0 : textures.size();
+        const QString as = scratch.path("x/" + hashedFor + "../b.mtls");
+        const QString kept = hashedFor.isEmpty() ? "\tplaceholder\n" : "\tmatches\n";
+        QCOMPARE(tool({"textures", file, "--as", as}).text().count(kept), textures.size());
+        const auto checked = tool({"check", "--hashes", file});
+        const int wrong = verdict == Match ? 0 : textures.size();
         QCOMPARE(checked.status, wrong ? 1 : 0);
-        QCOMPARE(checked.out.count("; saving here gives hashes for " + dir), wrong);
-        QCOMPARE(runTool({"check", file}).status, 0);
+        QCOMPARE(checked.text().count("; saving here gives hashes for " + dir), wrong);
+        QCOMPARE(tool({"check", file}).status, 0);
         // A save into the file's own folder gives hashes that match it.
-        const QString saved = scratch.path(folder + "/saved.mtls");
-        QCOMPARE(runTool({"resave", file, saved}).status, 0);
-        QCOMPARE(runTool({"textures", saved}).out.count("\tmatches\n"), textures.size());
+        QCOMPARE(tool({"resave", file, folder + "/saved.mtls"}).status, 0);
+        QCOMPARE(tool({"textures", folder + "/saved.mtls"}).text().count("\tmatches\n"),
+                 textures.size());
 
         // A truncated file says so first, in the same line; the next load and Clear View
         // replace the line.
         MainWindow window;
-        const QString cut = scratch.path(folder + "/cut.mtls");
-        QVERIFY(testwindow::writeFile(cut, library(hashedFor, c.items, textures, 3)));
-        testwindow::call(window, "open_mtl", cut);
+        QVERIFY(writeFile(folder + "/cut.mtls", library(hashedFor, c.items, textures, 3)));
+        call(window, "open_mtl", scratch.path(folder + "/cut.mtls"));
         QCOMPARE(window.statusBar()->currentMessage(),
                  ("The file is truncated: 2 of 3 materials could be read. " + line).trimmed());
-        testwindow::call(window, "open_mtl", file);
+        call(window, "open_mtl", file);
         QCOMPARE(window.statusBar()->currentMessage(), line);
-        testwindow::call(window, "on_actionQueue_All_triggered");
+        call(window, "on_actionQueue_All_triggered");
         QCOMPARE(window.statusBar()->currentMessage(), QString());
     }
 };
