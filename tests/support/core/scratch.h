@@ -2,6 +2,7 @@
 // Files in a scratch folder, and the mtls program run on them as a user runs it.
 
 #include <QByteArray>
+#include <QJsonDocument>
 #include <QStringList>
 #include <QTemporaryDir>
 
@@ -28,6 +29,7 @@ struct ToolRun {
     QByteArray out;
     QString err;
     QString text() const { return QString::fromUtf8(out); }
+    QJsonDocument json() const { return QJsonDocument::fromJson(out); }
 };
 
 // Runs `program` (a test passes its MTLS_BINARY) and waits for it.
