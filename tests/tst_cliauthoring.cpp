@@ -10,16 +10,11 @@
 #include "ui_mainwindow.h"
 
 #include <QComboBox>
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QtTest>
 
 using namespace testdata;
 using namespace testwindow;
 using testfiles::runTool;
-
-namespace {
 
 // Command lines run one after the other (";" between them) on the same files.
 const char* const Runs[][2] = {
@@ -31,50 +26,39 @@ const char* const Runs[][2] = {
     {"add to a library the save cannot write", "add odd.mtls x yCS_gear::Normal -o out.mtls"},
     {"from-model", "learn lib.mtls ex.mtls;from-model hero.mdl plain.mdl -o b"}};
 
-QByteArray model(const QStringList& names) // with a material for every name but the first
-{
-    QVector<quint32> indices(names.size() - 1);
-    std::iota(indices.begin(), indices.end(), 1);
-    return testsupport::ModelBuilder().names(names).materials(indices).end().build();
-}
-
 // The refused actions: Eye_L's shader is unknown, so it writes; Jersey's has a parameter
 // without a type.
 const char* const Actions[][1] = {{"add"}, {"replace"}, {"model import"}};
 
-struct Window : AnsweredWindow {
-    // The window's way to what one mtls command line asks for. Gives the files it saved, moved
-    // out of the tool's way to the same name with ".window" added.
-    QStringList does(QStringList args)
-    {
-        const QString command = args.takeFirst(), out = args.value(args.indexOf("-o") + 1);
-        args = args.mid(0, args.indexOf("-o"));
-        const bool adds = command == "add" || command == "replace";
-        QStringList saved;
-        auto saveAs = [&](const QString& path) {
-            answers.expectFileDialog(QFileInfo(path).absoluteFilePath());
-            call(w, "rebuild_mtl");
-            QVERIFY(QFile::rename(path, path + ".window"));
-            saved << path;
-        };
-        for (const QString& operand : args.mid(0, adds ? 1 : -1)) {
-            open(operand);
-            if (command == "from-model")
-                saveAs(out + "/" + QFileInfo(operand).completeBaseName() + ".mtls");
-        }
-        w.swap_pending = command == "replace";
-        w.swap_row = args.value(1).toInt();
-        const int before = answers.messages().size(); // a refused add leaves nothing to save
-        for (int i = w.swap_pending ? 2 : 1;
-             adds && i + 1 < args.size() && answers.messages().size() == before; i += 2)
-            callAdd(w, args.at(i), args.at(i + 1));
-        if (adds && answers.messages().size() == before)
-            saveAs(out);
-        return saved;
+// The window's way to what one mtls command line asks for. Gives the files it saved, moved out
+// of the tool's way to the same name with ".window" added.
+static QStringList does(AnsweredWindow& win, QStringList args)
+{
+    const QString command = args.takeFirst(), out = args.value(args.indexOf("-o") + 1);
+    args = args.mid(0, args.indexOf("-o"));
+    const bool adds = command == "add" || command == "replace";
+    QStringList saved;
+    auto saveAs = [&](const QString& path) {
+        win.answers.expectFileDialog(QFileInfo(path).absoluteFilePath());
+        call(win.w, "rebuild_mtl");
+        QVERIFY(QFile::rename(path, path + ".window"));
+        saved << path;
+    };
+    for (const QString& operand : args.mid(0, adds ? 1 : -1)) {
+        win.open(operand);
+        if (command == "from-model")
+            saveAs(out + "/" + QFileInfo(operand).completeBaseName() + ".mtls");
     }
-};
-
-} // namespace
+    win.w.swap_pending = command == "replace";
+    win.w.swap_row = args.value(1).toInt();
+    const int before = win.answers.messages().size(); // a refused add leaves nothing to save
+    for (int i = win.w.swap_pending ? 2 : 1;
+         adds && i + 1 < args.size() && win.answers.messages().size() == before; i += 2)
+        callAdd(win.w, args.at(i), args.at(i + 1));
+    if (adds && win.answers.messages().size() == before)
+        saveAs(out);
+    return saved;
+}
 
 class TestCliAuthoring : public QObject {
     Q_OBJECT
@@ -86,10 +70,12 @@ private slots:
     void init()
     {
         scratch.emplace();
+        testsupport::ModelBuilder hero, plain;
+        hero.names({"J_Hips", "Eye_L", "Jersey", "Head:skinned"}).materials({1, 2, 3}).end();
+        plain.names({"x", "Jersey", "Layout_New_2"}).materials({1, 2}).end();
         QVERIFY(QDir().mkpath("b") && writeFile("lib.mtls", richBlock(false)) &&
                 writeFile("ex.mtls", exampleBlock()) && writeFile("odd.mtls", richBlock()) &&
-                writeFile("hero.mdl", model({"J_Hips", "Eye_L", "Jersey", "Head:skinned"})) &&
-                writeFile("plain.mdl", model({"x", "Jersey", "Layout_New_2"})));
+                writeFile("hero.mdl", hero.build()) && writeFile("plain.mdl", plain.build()));
     }
     void cleanup() { scratch.reset(); }
 
@@ -99,16 +85,15 @@ private slots:
     {
         QFETCH(int, row);
         {
-            Window win; // gone before the catalogues are compared
-            const QStringList catalogueOption{"--catalogue", "tool.ini"};
+            AnsweredWindow win; // gone before the catalogues are compared
             for (const QString& run : QString(Runs[row][1]).split(';')) {
                 const int before = win.answers.messages().size();
-                const QStringList saved = win.does(run.split(' '));
+                const QStringList saved = does(win, run.split(' '));
                 const auto refusals = win.answers.messages().mid(before);
-                const auto tool = runTool(MTLS_BINARY, run.split(' ') + catalogueOption);
-                QCOMPARE(tool.status, refusals.isEmpty() ? 0 : 1);
-                for (const ModalAnswerer::Message& refusal : refusals)
-                    QVERIFY2(tool.err.contains(refusal.text), qPrintable(tool.err));
+                const auto ran = runTool(MTLS_BINARY, (run + " --catalogue tool.ini").split(' '));
+                QCOMPARE(ran.status, refusals.isEmpty() ? 0 : 1);
+                // The window stops at the first refusal.
+                QVERIFY2(ran.err.contains(refusals.value(0).text), qPrintable(ran.err));
                 for (const QString& path : saved)
                     QCOMPARE(readFile(path), readFile(path + ".window"));
                 QCOMPARE(QFile::exists("out.mtls"), saved.contains("out.mtls"));
@@ -118,7 +103,7 @@ private slots:
 
         // `shaders` lists what the dialog offers, with the catalogue's counts and cells.
         const auto shaders = runTool(MTLS_BINARY, {"shaders", "--json", "--catalogue", "tool.ini"});
-        Window win;
+        AnsweredWindow win;
         emit win.w.textFocus({});
         const QComboBox* offered = win.w.dialog->findChild<QComboBox*>();
         const ShaderCatalogue catalogue;
@@ -129,20 +114,17 @@ private slots:
             expected.append(QJsonObject{
                 {"name", name}, {"paramCount", catalogue.paramCount(name)}, {"cells", cells}});
         }
-        QCOMPARE(QJsonDocument::fromJson(shaders.out)["shaders"].toArray(), expected);
+        QCOMPARE(shaders.json()["shaders"].toArray(), expected);
     }
 
     void nonUtf8FileNameIsRefusedByPosition()
     {
         // QProcess cannot pass such bytes: the shell makes the file and the argument.
-        const auto run =
-            runTool("sh", {"-c", QStringLiteral("n=$(printf 'lib\\377.mtls'); printf x > \"$n\"; "
-                                                "\"%1\" resave \"$n\" out.mtls")
-                                     .arg(MTLS_BINARY)});
+        const QString script = R"(n=lib$(printf '\377'); printf x >"$n"; "$0" resave "$n" out)";
+        const auto run = runTool("sh", {"-c", script, MTLS_BINARY});
         QCOMPARE(run.status, 2);
-        QCOMPARE(run.err,
-                 QString("mtls: argument 2 is not valid UTF-8; file names must be UTF-8\n"));
-        QVERIFY(!QFile::exists("out.mtls"));
+        QVERIFY(run.err == "mtls: argument 2 is not valid UTF-8; file names must be UTF-8\n");
+        QVERIFY(!QFile::exists("out"));
     }
 
     void refusedWorkingWriteKeepsTheWindow_data() { testrows::addRows(Actions); }
@@ -151,11 +133,10 @@ private slots:
     {
         QFETCH(int, row);
         const QString action = Actions[row][0];
-        QVERIFY(writeFile(
-                    ShaderCatalogue::DefaultFileName,
-                    "[Params]\nyCS_gear%3A%3ANormal=1\n[Shaders]\nyCS_gear%3A%3ANormal=weird\n") &&
-                writeFile(MainWindow::previewPath(), "older working file"));
-        Window win;
+        QVERIFY(writeFile(MainWindow::previewPath(), "older working file") &&
+                writeFile("MTLs_Shaders.ini", "[Params]\nyCS_gear%3A%3ANormal=1\n"
+                                              "[Shaders]\nyCS_gear%3A%3ANormal=weird\n"));
+        AnsweredWindow win;
         win.open("ex.mtls");
         auto shown = [&win] {
             QStringList state{win.w.current_file, win.w.ui->ExternalLabel->text(),
