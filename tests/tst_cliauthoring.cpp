@@ -1,204 +1,147 @@
 // mtls's authoring commands against the window doing the same steps on the same files: the
 // same bytes out, the same catalogue afterwards, the same refusals. And a working write that
 // is refused leaves the window as it was.
-#include "app/mainwindow.h"
 #include "authoring/dialog.h"
 #include "catalogue/shadercatalogue.h"
 #include "support/core/blockbuilder.h"
 #include "support/core/modelbuilder.h"
-#include "support/gui/modalanswerer.h"
+#include "support/core/rows.h"
 #include "support/gui/windowhelpers.h"
 #include "ui_mainwindow.h"
 
 #include <QComboBox>
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
-#include <QProcess>
 #include <QtTest>
 
 using namespace testdata;
 using namespace testwindow;
-using Runs = QList<QStringList>;
+using testfiles::runTool;
 
-namespace {
+// Command lines run one after the other (";" between them) on the same files.
+const char* const Runs[][2] = {
+    {"learn", "learn ex.mtls lib.mtls"},
+    {"add one", "add lib.mtls new_ALPHA yCS_head::Normal -o out.mtls"},
+    {"add several, one shader never met",
+     "learn ex.mtls;add lib.mtls x yCS_gear::Normal y yOther::Else z yCS_head::Normal -o out.mtls"},
+    {"replace", "replace lib.mtls 1 new yCS_head::Normal -o out.mtls"},
+    {"add to a library the save cannot write", "add odd.mtls x yCS_gear::Normal -o out.mtls"},
+    {"from-model", "learn lib.mtls ex.mtls;from-model hero.mdl plain.mdl -o b"}};
 
-struct Window {
-    MainWindow w;
-    ModalAnswerer answers;
-    ~Window() { delete w.dialog; }
-    void open(const QString& path) { call(w, "open_mtl", QFileInfo(path).absoluteFilePath()); }
-};
+// The refused actions: Eye_L's shader is unknown, so it writes; Jersey's has a parameter
+// without a type.
+const char* const Actions[][1] = {{"add"}, {"replace"}, {"model import"}};
 
-// The window's way to what one mtls command line asks for; gives the files it saved.
-QStringList windowDoes(Window& win, const QStringList& args)
+// The window's way to what one mtls command line asks for. Gives the files it saved, moved out
+// of the tool's way to the same name with ".window" added.
+static QStringList does(AnsweredWindow& win, QStringList args)
 {
-    const int outAt = args.contains("-o") ? args.indexOf("-o") : args.size();
-    const QStringList operands = args.mid(1, outAt - 1);
-    const QString command = args.first(), out = args.value(outAt + 1);
+    const QString command = args.takeFirst(), out = args.value(args.indexOf("-o") + 1);
+    args = args.mid(0, args.indexOf("-o"));
+    const bool adds = command == "add" || command == "replace";
     QStringList saved;
     auto saveAs = [&](const QString& path) {
         win.answers.expectFileDialog(QFileInfo(path).absoluteFilePath());
         call(win.w, "rebuild_mtl");
-        saved.append(path);
+        QVERIFY(QFile::rename(path, path + ".window"));
+        saved << path;
     };
-    for (int i = 0; command != "add" && command != "replace" && i < operands.size(); ++i) {
-        win.open(operands[i]);
+    for (const QString& operand : args.mid(0, adds ? 1 : -1)) {
+        win.open(operand);
         if (command == "from-model")
-            saveAs(out + "/" + QFileInfo(operands[i]).completeBaseName() + ".mtls");
+            saveAs(out + "/" + QFileInfo(operand).completeBaseName() + ".mtls");
     }
-    if (command != "add" && command != "replace")
-        return saved;
-    win.open(operands.first());
     win.w.swap_pending = command == "replace";
-    win.w.swap_row = operands.at(1).toInt();
-    const int before = win.answers.messages().size();
-    for (int i = win.w.swap_pending ? 2 : 1; i + 1 < operands.size(); i += 2)
-        if (win.answers.messages().size() == before)
-            callAdd(win.w, operands.at(i), operands.at(i + 1));
-    if (win.answers.messages().size() == before) // a refused add leaves nothing to save
+    win.w.swap_row = args.value(1).toInt();
+    const int before = win.answers.messages().size(); // a refused add leaves nothing to save
+    for (int i = win.w.swap_pending ? 2 : 1;
+         adds && i + 1 < args.size() && win.answers.messages().size() == before; i += 2)
+        callAdd(win.w, args.at(i), args.at(i + 1));
+    if (adds && win.answers.messages().size() == before)
         saveAs(out);
     return saved;
 }
 
-int runTool(const QStringList& arguments, QString* err, QByteArray* out = nullptr)
-{
-    QProcess process;
-    process.start(QStringLiteral(MTLS_BINARY), arguments);
-    if (!process.waitForFinished(120000))
-        return -1;
-    *err += QString::fromUtf8(process.readAllStandardError());
-    if (out)
-        *out = process.readAllStandardOutput();
-    return process.exitCode();
-}
-
-QByteArray modelNaming(const QStringList& names)
-{
-    QVector<quint32> indices;
-    for (int i = 1; i < names.size(); ++i)
-        indices.append(quint32(i));
-    return testsupport::ModelBuilder().names(names).materials(indices).end().build();
-}
-
-} // namespace
-
 class TestCliAuthoring : public QObject {
     Q_OBJECT
 
+    std::optional<ScratchDirectory> scratch;
+
 private slots:
-    void commandsMatchTheWindow_data()
+    // Every test starts in a folder of its own, with these files.
+    void init()
     {
-        QTest::addColumn<Runs>("runs");
-        const QString gear = "yCS_gear::Normal", head = "yCS_head::Normal";
-        QTest::newRow("learn") << Runs{{"learn", "ex.mtls", "lib.mtls"}};
-        QTest::newRow("add one") << Runs{{"add", "lib.mtls", "new_ALPHA", head, "-o", "out.mtls"}};
-        QTest::newRow("add several, one shader never met") << Runs{
-            {"learn", "ex.mtls"},
-            {"add", "lib.mtls", "x", gear, "y", "yOther::Else", "z", head, "-o", "out.mtls"}};
-        QTest::newRow("replace") << Runs{
-            {"replace", "lib.mtls", "1", "new", head, "-o", "out.mtls"}};
-        QTest::newRow("add to a library the save cannot write")
-            << Runs{{"add", "odd.mtls", "x", gear, "-o", "out.mtls"}};
-        QTest::newRow("from-model") << Runs{{"learn", "lib.mtls", "ex.mtls"},
-                                            {"from-model", "hero.mdl", "plain.mdl", "-o", "b"}};
+        scratch.emplace();
+        testsupport::ModelBuilder hero, plain;
+        hero.names({"J_Hips", "Eye_L", "Jersey", "Head:skinned"}).materials({1, 2, 3}).end();
+        plain.names({"x", "Jersey", "Layout_New_2"}).materials({1, 2}).end();
+        QVERIFY(QDir().mkpath("b") && writeFile("lib.mtls", richBlock(false)) &&
+                writeFile("ex.mtls", exampleBlock()) && writeFile("odd.mtls", richBlock()) &&
+                writeFile("hero.mdl", hero.build()) && writeFile("plain.mdl", plain.build()));
     }
+    void cleanup() { scratch.reset(); }
+
+    void commandsMatchTheWindow_data() { testrows::addRows(Runs); }
 
     void commandsMatchTheWindow()
     {
-        QFETCH(Runs, runs);
-        ScratchDirectory scratch;
-        QVERIFY(QDir().mkpath("b"));
-        const QMap<QString, QByteArray> inputs{
-            {"lib.mtls", richBlock(false)},
-            {"ex.mtls", exampleBlock()},
-            {"odd.mtls", richBlock()},
-            {"hero.mdl", modelNaming({"J_Hips", "Jersey", "Eye_L", "Head:skinned"})},
-            {"plain.mdl", modelNaming({"x", "Jersey", "Layout_New_2"})}};
-        for (const QString& name : inputs.keys())
-            QVERIFY(writeFile(name, inputs[name]));
-
-        // The window first; its outputs are kept in memory and moved out of the tool's way.
-        QMap<QString, QByteArray> saved;
-        QList<ModalAnswerer::Message> windowMessages;
+        QFETCH(int, row);
         {
-            Window win;
-            for (const QStringList& args : runs)
-                for (const QString& path : windowDoes(win, args)) {
-                    saved.insert(path, readFile(path));
-                    QVERIFY(QFile::remove(path));
-                }
-            windowMessages = win.answers.messages();
+            AnsweredWindow win; // gone before the catalogues are compared
+            for (const QString& run : QString(Runs[row][1]).split(';')) {
+                const int before = win.answers.messages().size();
+                const QStringList saved = does(win, run.split(' '));
+                const auto refusals = win.answers.messages().mid(before);
+                const auto ran = runTool(MTLS_BINARY, (run + " --catalogue tool.ini").split(' '));
+                QCOMPARE(ran.status, refusals.isEmpty() ? 0 : 1);
+                // The window stops at the first refusal.
+                QVERIFY2(ran.err.contains(refusals.value(0).text), qPrintable(ran.err));
+                for (const QString& path : saved)
+                    QCOMPARE(readFile(path), readFile(path + ".window"));
+                QCOMPARE(QFile::exists("out.mtls"), saved.contains("out.mtls"));
+            }
         }
-        QString err;
-        int status = 0;
-        for (const QStringList& args : runs)
-            status = qMax(status, runTool(args + QStringList{"--catalogue", "tool.ini"}, &err));
-        QCOMPARE(status, windowMessages.isEmpty() ? 0 : 1);
-        for (const ModalAnswerer::Message& message : windowMessages)
-            QVERIFY2(err.contains(message.text), qPrintable(err));
-        for (const QString& path : saved.keys())
-            QCOMPARE(readFile(path), saved.value(path));
-        QCOMPARE(QFile::exists("out.mtls"), saved.contains("out.mtls"));
         QCOMPARE(readFile("tool.ini"), readFile(ShaderCatalogue::DefaultFileName));
 
         // `shaders` lists what the dialog offers, with the catalogue's counts and cells.
-        QByteArray json;
-        QCOMPARE(runTool({"shaders", "--json", "--catalogue", "tool.ini"}, &err, &json), 0);
-        Window win;
+        const auto shaders = runTool(MTLS_BINARY, {"shaders", "--json", "--catalogue", "tool.ini"});
+        AnsweredWindow win;
         emit win.w.textFocus({});
         const QComboBox* offered = win.w.dialog->findChild<QComboBox*>();
         const ShaderCatalogue catalogue;
-        QJsonArray offeredShaders;
-        for (int i = 0; i < offered->count(); ++i)
-            offeredShaders.append(QJsonObject{
-                {"name", offered->itemText(i)},
-                {"paramCount", catalogue.paramCount(offered->itemText(i))},
-                {"cells",
-                 QJsonArray::fromStringList(catalogue.shaderCells(offered->itemText(i)))}});
-        QCOMPARE(QJsonDocument::fromJson(json)["shaders"].toArray(), offeredShaders);
+        QJsonArray expected;
+        for (int i = 0; i < offered->count(); ++i) {
+            const QString name = offered->itemText(i);
+            const QJsonArray cells = QJsonArray::fromStringList(catalogue.shaderCells(name));
+            expected.append(QJsonObject{
+                {"name", name}, {"paramCount", catalogue.paramCount(name)}, {"cells", cells}});
+        }
+        QCOMPARE(shaders.json()["shaders"].toArray(), expected);
     }
 
     void nonUtf8FileNameIsRefusedByPosition()
     {
-        ScratchDirectory scratch;
         // QProcess cannot pass such bytes: the shell makes the file and the argument.
-        QProcess shell;
-        shell.start("sh", {"-c", QStringLiteral("n=$(printf 'lib\\377.mtls'); printf x > \"$n\"; "
-                                                "\"%1\" resave \"$n\" out.mtls")
-                                     .arg(MTLS_BINARY)});
-        QVERIFY(shell.waitForFinished(60000));
-        QCOMPARE(shell.exitCode(), 2);
-        QCOMPARE(QString(shell.readAllStandardError()),
-                 QString("mtls: argument 2 is not valid UTF-8; file names must be UTF-8\n"));
-        QVERIFY(!QFile::exists("out.mtls"));
+        const QString script = R"(n=lib$(printf '\377'); printf x >"$n"; "$0" resave "$n" out)";
+        const auto run = runTool("sh", {"-c", script, MTLS_BINARY});
+        QCOMPARE(run.status, 2);
+        QVERIFY(run.err == "mtls: argument 2 is not valid UTF-8; file names must be UTF-8\n");
+        QVERIFY(!QFile::exists("out"));
     }
 
-    void refusedWorkingWriteKeepsTheWindow_data()
-    {
-        QTest::addColumn<QString>("action");
-        // Eye_L's shader is unknown, so it writes; Jersey's has a parameter without a type.
-        for (const char* action : {"add", "replace", "model import"})
-            QTest::newRow(action) << QString(action);
-    }
+    void refusedWorkingWriteKeepsTheWindow_data() { testrows::addRows(Actions); }
 
     void refusedWorkingWriteKeepsTheWindow()
     {
-        QFETCH(QString, action);
-        ScratchDirectory scratch;
-        QVERIFY(
-            writeFile(ShaderCatalogue::DefaultFileName,
-                      "[Params]\nyCS_gear%3A%3ANormal=1\n[Shaders]\nyCS_gear%3A%3ANormal=weird\n"));
-        QVERIFY(writeFile("lib.mtls", exampleBlock()));
-        QVERIFY(writeFile("hero.mdl", modelNaming({"J_Hips", "Eye_L", "Jersey", "Head"})));
-        QVERIFY(writeFile(MainWindow::previewPath(), "older working file"));
-        Window win;
-        win.open("lib.mtls");
+        QFETCH(int, row);
+        const QString action = Actions[row][0];
+        QVERIFY(writeFile(MainWindow::previewPath(), "older working file") &&
+                writeFile("MTLs_Shaders.ini", "[Params]\nyCS_gear%3A%3ANormal=1\n"
+                                              "[Shaders]\nyCS_gear%3A%3ANormal=weird\n"));
+        AnsweredWindow win;
+        win.open("ex.mtls");
         auto shown = [&win] {
             QStringList state{win.w.current_file, win.w.ui->ExternalLabel->text(),
                               win.w.ui->label->text(), win.w.ui->OriginalLabel->text()};
-            for (const QTableWidget* table : {static_cast<QTableWidget*>(win.w.ui->OriginalTable),
-                                              static_cast<QTableWidget*>(win.w.ui->ExternalTable)})
+            for (const QTableWidget* table : win.w.findChildren<QTableWidget*>())
                 for (int r = 0; r < table->rowCount(); ++r)
                     state += rowTexts(table, r);
             return state;

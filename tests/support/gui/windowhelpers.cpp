@@ -1,9 +1,9 @@
 #include "windowhelpers.h"
 
 #include "app/mainwindow.h"
+#include "authoring/dialog.h"
 
-#include <QDir>
-#include <QFile>
+#include <QFileInfo>
 #include <QTableWidget>
 
 namespace testwindow {
@@ -64,26 +64,14 @@ mtls::MaterialGrid gridWithoutSwapColumn(const QTableWidget* table)
     return grid;
 }
 
-bool writeFile(const QString& path, const QByteArray& bytes)
+AnsweredWindow::~AnsweredWindow()
 {
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+    delete w.dialog;
 }
 
-QByteArray readFile(const QString& path)
+void AnsweredWindow::open(const QString& path)
 {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-ScratchDirectory::ScratchDirectory() : previous(QDir::currentPath())
-{
-    QDir::setCurrent(dir.path());
-}
-
-ScratchDirectory::~ScratchDirectory()
-{
-    QDir::setCurrent(previous);
+    call(w, "open_mtl", QFileInfo(path).absoluteFilePath());
 }
 
 } // namespace testwindow

@@ -1,14 +1,15 @@
 #pragma once
 // Small helpers for tests that drive the main window through its slots.
 
+#include "app/mainwindow.h"
 #include "mtls/library.h"
+#include "support/core/scratch.h"
+#include "support/gui/modalanswerer.h"
 
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
-#include <QTemporaryDir>
 
-class MainWindow;
 class QTableWidget;
 
 namespace testwindow {
@@ -25,20 +26,17 @@ QStringList rowTexts(const QTableWidget* table, int row, int from = 0);
 // The materials table as the writers see it: every column but the swap column (1).
 mtls::MaterialGrid gridWithoutSwapColumn(const QTableWidget* table);
 
-bool writeFile(const QString& path, const QByteArray& bytes);
-QByteArray readFile(const QString& path);
-
-// A temporary folder that is the current directory while the object lives, so that the
-// catalogue of a test never meets another's.
-class ScratchDirectory {
-public:
-    ScratchDirectory();
-    ~ScratchDirectory();
-    QString path(const QString& name) const { return dir.filePath(name); }
-
-private:
-    QTemporaryDir dir;
-    QString previous;
+// A window whose modal boxes are answered and whose dialog goes with it (the program itself
+// never deletes the dialog).
+struct AnsweredWindow {
+    MainWindow w;
+    ModalAnswerer answers;
+    ~AnsweredWindow();
+    void open(const QString& path); // by its full name, as the open dialog gives it
 };
+
+using testfiles::readFile;
+using testfiles::ScratchDirectory;
+using testfiles::writeFile;
 
 } // namespace testwindow
