@@ -82,6 +82,7 @@ void ModalAnswerer::answer(QWidget* modal, const Queued& queued)
         return;
     }
     edit->setText(queued.path);
+    dialog->setOption(QFileDialog::DontConfirmOverwrite); // as a user answering Yes
     // Through QDialog: QFileDialog keeps its override protected.
     static_cast<QDialog*>(dialog)->accept();
 }
