@@ -106,6 +106,7 @@ private slots:
         QCOMPARE(rowTexts(tour.materials, 6, 2).mid(0, 6).join(' '),
                  QString("yCS_gear Cap_ALPHA 8 Normal colorMap Cap_color"));
         tour.take(&tour.w, "04-material-added", true);
+        QCOMPARE(readFile("demo.mtls"), demo::libraryBytes()); // the user's file stays as it was
 
         tour.dialog(tour.materials->cellWidget(1, 1), "hero_trunks", "05-modify-dialog");
         QCOMPARE(tour.column(3).mid(0, 3),

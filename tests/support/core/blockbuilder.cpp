@@ -88,21 +88,9 @@ QByteArray exampleBlock()
 
 QStringList richDictionary()
 {
-    return {"mat",
-            "yCS_head",
-            "Normal",
-            "colorMap",
-            "tex_d",
-            QString(),
-            "gain",
-            "tint",
-            "hashA",
-            "odd",
-            QStringLiteral("Schön_ä"),
-            "mat",
-            "coverMap",
-            "other",
-            "unused"};
+    return QStringLiteral("mat,yCS_head,Normal,colorMap,tex_d,,gain,tint,hashA,odd,Schön_ä,mat,"
+                          "coverMap,other,unused")
+        .split(',');
 }
 
 QByteArray richBlock(bool withUnsizableEntry)
@@ -110,64 +98,53 @@ QByteArray richBlock(bool withUnsizableEntry)
     const QStringList d = richDictionary();
     auto at = [&d](const char* text) { return offsetOf(d, QString::fromUtf8(text)); };
     RawMaterial first{at("mat"), at("yCS_head"), at("Normal"), {1, 2, 3, 4}, 4, {}};
-    first.items = {entry4(at("colorMap"), at("tex_d")),
-                   entry1(at("gain"), 7, 9),
-                   globalFlag(0),
-                   globalFlag(0x3F80),
-                   globalFlag(0),
-                   entry2(at("tint"), 0x1122334455667788ull, 42),
-                   entry5(at("hashA"), 0xDEADDEADull)};
+    first.items << entry4(at("colorMap"), at("tex_d")) << entry1(at("gain"), 7, 9) << globalFlag(0)
+                << globalFlag(0x3F80) << globalFlag(0)
+                << entry2(at("tint"), 0x1122334455667788ull, 42) << entry5(at("hashA"), 0xDEADDEAD);
     if (withUnsizableEntry) {
         first.items.append(entry3F80(at("odd"), 3));
         first.count = 5;
     }
     // Main shader 0xFFF0 starts no string; the 6-byte entry shifts this record's phase.
     RawMaterial second{at("Schön_ä"), 0xFFF0, at(""), {9, 0, 0, 65535}, 2, {}};
-    second.items = {entry1(at("coverMap"), 0, 5, 3), entry4(at("other"), 1)};
-    const RawMaterial third{at("other"), at("yCS_head"), at("Normal"), {}, 0, {}};
-    return buildBlock(d, {first, second, third});
+    second.items << entry1(at("coverMap"), 0, 5, 3) << entry4(at("other"), 1);
+    return buildBlock(d, {first, second, {at("other"), at("yCS_head"), at("Normal"), {}, 0, {}}});
 }
 
 QByteArray generatedLibrary(quint32 seed, const QString& savePath)
 {
     QRandomGenerator random(seed);
-    const QStringList shaders{"yCS_gear", "yCS_skin"}, variants{"Normal", "Alt"};
-    const QStringList textures{"tex_d", QStringLiteral("Hüt_n"), "Cap_ALPHA_pm"};
-    // Parameter name and type; each name keeps one type (and a, b) as a clean library does.
-    const QStringList params{"gain", "tint", "cover", "colorMap", "normalMap", "maskHash"};
+    // Parameter names and their types: each name keeps one type (and a, b), as in a clean
+    // library. Then two shaders, two variants and the textures.
+    const QStringList d0 = QStringLiteral("gain,tint,cover,colorMap,normalMap,maskHash,yCS_gear,"
+                                          "yCS_skin,Normal,Alt,tex_d,Hüt_n,Cap_ALPHA_pm")
+                               .split(',');
     const int types[] = {1, 2, 3, 4, 4, 5};
-    QStringList d = QStringList{"mat"} + shaders + variants + params + textures;
-    const int materials = 1 + random.bounded(5);
-    QStringList names;
-    for (int m = 0; m < materials; ++m)
+    QStringList d = QStringList{"mat"} + d0, names;
+    for (int m = 1 + random.bounded(5); m > 0; --m)
         names << QStringLiteral("m%1_%2").arg(m).arg(random.bounded(100));
     d += names;
-    if (random.bounded(2))
+    if (random.bounded(2)) // a duplicate and a string nothing refers to stay as they are
         d << "mat"
-          << "unused"; // a duplicate and a string nothing refers to stay as they are
-    const QString directory = mtls::texture_dir(savePath);
+          << "unused";
     QVector<RawMaterial> records;
-    for (int m = 0; m < materials; ++m) {
+    for (const QString& name : names) {
         const int s = random.bounded(2), v = random.bounded(2);
-        RawMaterial record{offsetOf(d, names[m]),
-                           offsetOf(d, shaders[s]),
-                           offsetOf(d, variants[v]),
-                           {quint16(1 + s), 0, quint16(3 + v), quint16(16 * (s + v))},
-                           0,
-                           {}};
+        RawMaterial record{
+            offsetOf(d, name), offsetOf(d, d0[6 + s]), offsetOf(d, d0[8 + v]), {}, 0, {}};
+        record.flags = {quint16(1 + s), 0, quint16(3 + v), quint16(16 * (s + v))};
         QString texture;
         for (int k = random.bounded(7); k > 0; --k) {
-            const int p = random.bounded(params.size());
-            const quint16 name = offsetOf(d, params[p]);
-            if (types[p] == 4) {
-                texture = textures[random.bounded(textures.size())];
-                record.items << entry4(name, offsetOf(d, texture));
-            } else if (types[p] == 5) {
-                const QString path = (directory + texture + ".tex").toLower();
-                record.items << entry5(name, mtls::fnv1a_64(path.toUtf8()));
-            } else {
-                record.items << (types[p] == 2 ? entry2(name) : entry1(name, 2, 7, types[p]));
-            }
+            const int p = random.bounded(6);
+            const quint16 at = offsetOf(d, d0[p]);
+            if (types[p] == 4)
+                record.items << entry4(at, offsetOf(d, texture = d0[10 + random.bounded(3)]));
+            else if (types[p] == 5)
+                record.items << entry5(
+                    at, mtls::fnv1a_64(
+                            (mtls::texture_dir(savePath) + texture + ".tex").toLower().toUtf8()));
+            else
+                record.items << (types[p] == 2 ? entry2(at) : entry1(at, 2, 7, types[p]));
         }
         record.count = quint16(record.items.size());
         records << record;
