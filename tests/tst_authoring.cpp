@@ -135,6 +135,9 @@ private slots:
             {"Cap_Titan_Logo", "h", "yIllumination::t_IlluminationMask"},
             {"TITANLOGO2", "", "yIllumination::t_IlluminationMask"},
             {"hair_caa_ptn", "h", "yIllumination::t_IlluminationMask"}};
+        for (const char* whole : {"head", "eye", "eye_r", "eye_l", "eye_overlay", "eyelash", "body",
+                                  "eye_caruncle", "teeth", "mouthbag"}) // whole names only
+            QCOMPARE(shaderForPart(QString(whole) + "_2", true), QString("yCS_gear::Normal"));
         for (const auto& rule : rules)
             QCOMPARE(rule[0] + (" " + shaderForPart(rule[0], *rule[1])),
                      rule[0] + QString(" ") + rule[2]);

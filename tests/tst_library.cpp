@@ -65,7 +65,7 @@ ShaderCatalogue writerCatalogue()
     ShaderCatalogue c = ShaderCatalogue::inMemory();
     c.record(ShaderCatalogue::flagsKey("s::v"), QStringList{"1", "2", "3", "4"});
     for (const char* line : {"colorMap=4", "hash=5,Generic FNV", "tint=1,2,0", "gloss=3,7,9",
-                             "my param=1,7,8", "six=6", "p=4", "pair=2,5,6"})
+                             "my param=1,7,8", "six=6", "p=4", "pair=2,5,6", "short=3"})
         c.record(QString(line).section('=', 0, 0), QString(line).section('=', 1));
     return c;
 }
@@ -168,6 +168,8 @@ private slots:
             {bigBlock(65535, 13), "65556: material 0: Model_ID offset 65535 is past 65534, the "
                                   "last one a saved name or main shader can use"},
             {patched(52, le16(1)), "52: material 0: Model_ID offset 1 starts no dictionary string"},
+            {patched(52, le16(65535)),
+             "52: material 0: Model_ID offset 65535 starts no dictionary string"},
             {exampleBlock().left(50), "48: material count cut off"},
             {exampleBlock().left(74), "70: material 0: parameter entry 1 of 1 cut off"},
             {patched(48, le32(2)), "78: 1 of 2 materials present"},
@@ -245,6 +247,7 @@ private slots:
             {"0|s|m|2|v|Global@ShaderFlag0-1|tint|Global@1|colorMap|Global@7", "", "",
              "s|m|v|tint|colorMap|", "m s v 1,2,3,4: tint:1,2,0 colorMap="},
             {"0|~|m|0|v", "", "", "m|v|", "m  v 0,0,0,0:"},
+            {"0|s|m|1|v|short", "", "", "s|m|v|short", "m s v 1,2,3,4: short:3,0,0"},
             {"0|s|m|3|v|tint|12|gloss|colorMap|tex", "", "", "s|m|v|tint|12|gloss|colorMap|tex",
              "m s v 1,2,3,4: tint:1,2,0 gloss:3,7,9 colorMap=tex"},
             {"0|s|m|1|v|pair|5/1|s|n|0|v", "", "", "s|m|v|pair|5|n",
