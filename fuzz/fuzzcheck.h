@@ -13,14 +13,3 @@
             std::abort();                                                                          \
         }                                                                                          \
     } while (false)
-
-// The writer's reading of a number cell or list item: its low 16 bits, 0 when not a number.
-inline quint16 lowWord(const QString& text)
-{
-    return quint16(text.toUInt() & 0xFFFF);
-}
-
-inline QString withoutSpaces(QString text)
-{
-    return text.remove(QLatin1Char(' '));
-}

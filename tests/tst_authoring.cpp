@@ -1,90 +1,41 @@
-// Adding and replacing materials through the window: the rows that come back from the
-// preview file, the dialog round trip, the swap buttons, and the user's own file left alone.
-#include "app/mainwindow.h"
-#include "authoring/dialog.h"
-#include "mtls/block.h"
-#include "support/core/blockbuilder.h"
-#include "support/gui/modalanswerer.h"
-#include "support/gui/windowhelpers.h"
-#include "ui_mainwindow.h"
+// New materials: model files and the part-name rules, the rows built for them, and the shader
+// catalogue they come from.
+#include "authoring/modelfile.h"
+#include "authoring/rowbuilder.h"
+#include "catalogue/shadercatalogue.h"
+#include "support/core/modelbuilder.h"
 
-#include <QComboBox>
-#include <QFileInfo>
-#include <QLineEdit>
+#include <QTemporaryDir>
 #include <QtTest>
+#include <memory>
 
-using namespace testdata;
-using namespace testwindow;
-using Messages = QList<ModalAnswerer::Message>;
+using namespace authoring;
+using testsupport::ModelBuilder;
 
 namespace {
 
-// Two shaders for the catalogue to learn: yCS_gear::Normal with three textures, the last a
-// reference entry, and yCS_skin::Normal with a texture, a hash and a number. The third
-// material has no parameters.
-QByteArray templateLibrary()
+QByteArray le32(quint32 value)
 {
-    const QStringList d{"tpl",       "yCS_gear", "Normal",        "colorMap", "Old_color",
-                        "g_mPixMsk", "Old_pm",   "g_mPixMsk@ref", "X",        "yCS_skin",
-                        "hashMap",   "gain",     "skin1",         "tail"};
-    auto at = [&d](const char* text) { return offsetOf(d, text); };
-    RawMaterial gear{at("tpl"), at("yCS_gear"), at("Normal"), {1, 2, 3, 4}, 3, {}};
-    gear.items = {entry4(at("colorMap"), at("Old_color")), entry4(at("g_mPixMsk"), at("Old_pm")),
-                  entry4(at("g_mPixMsk@ref"), at("X"))};
-    RawMaterial skin{at("skin1"), at("yCS_skin"), at("Normal"), {7, 0, 0, 9}, 3, {}};
-    skin.items = {entry4(at("colorMap"), at("Old_color")), entry5(at("hashMap"), 0x1234),
-                  entry1(at("gain"), 0, 5)};
-    const RawMaterial tail{at("tail"), at("yCS_gear"), at("Normal"), {}, 0, {}};
-    return buildBlock(d, {gear, skin, tail});
+    return ModelBuilder::le32(value);
 }
 
-struct Window {
-    ScratchDirectory scratch;
-    MainWindow w;
-    QTableWidget* materials = w.ui->ExternalTable;
-    ~Window()
-    {
-        delete w.dialog;
-        QFile::remove(MainWindow::previewPath());
-    }
-    QString open(const QByteArray& bytes = templateLibrary())
-    {
-        if (!writeFile(scratch.path("lib.mtls"), bytes))
-            qFatal("cannot write the test library");
-        call(w, "open_mtl", scratch.path("lib.mtls"));
-        return scratch.path("lib.mtls");
-    }
-    void add(const QString& name, const QString& shader) { callAdd(w, name, shader); }
-    QString row(int r) const { return rowTexts(materials, r).join('|'); }
-    QPushButton* button(int r) const
-    {
-        return qobject_cast<QPushButton*>(materials->cellWidget(r, 1));
-    }
-    QLineEdit* nameField() const { return w.dialog->findChild<QLineEdit*>("lineEdit"); }
-    QComboBox* shaders() const { return w.dialog->findChild<QComboBox*>("comboBox"); }
-    // The dialog's button that reads "OK" is the one named "cancel".
-    void submitDialog(const QString& name)
-    {
-        nameField()->setText(name);
-        QTest::mouseClick(w.dialog->findChild<QPushButton*>("cancel"), Qt::LeftButton);
-    }
-    void cancelDialog()
-    {
-        QTest::mouseClick(w.dialog->findChild<QPushButton*>("ok"), Qt::LeftButton);
-    }
-    int buttons() const
-    {
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        int count = 0;
-        for (int r = 0; r < materials->rowCount(); ++r)
-            count += button(r) && button(r)->text() == "MODIFY";
-        return count;
-    }
-};
-
-std::optional<mtls::Block> decodeFile(const QString& path)
+ModelBuilder model(const QStringList& names = {"Body", "Head"})
 {
-    return mtls::decode(readFile(path));
+    return ModelBuilder().names(names);
+}
+
+// Lists written as words split at single spaces ("a  b" holds an empty string between).
+QStringList words(const QString& text)
+{
+    return text.isEmpty() ? QStringList() : text.split(' ');
+}
+
+QString cells(const mtls::GridRow& row)
+{
+    QStringList texts;
+    for (const mtls::Cell& cell : row)
+        texts << cell.value_or("<none>");
+    return texts.join(' ');
 }
 
 } // namespace
@@ -93,145 +44,196 @@ class TestAuthoring : public QObject {
     Q_OBJECT
 
 private slots:
-    void addedRowsThenASave()
+    // Per file: the name table, the materials and whether it is damaged, "|" apart.
+    void modelFiles()
     {
-        Window win;
-        ModalAnswerer answers;
-        const QString opened = win.open();
-        win.add("Car_ALPHA", "yCS_gear::Normal");
-        QCOMPARE(win.w.current_file, MainWindow::previewPath());
-        QCOMPARE(win.row(3), QStringLiteral("3|<none>|yCS_gear|Car_ALPHA|3|Normal|colorMap|"
-                                            "Car_color|g_mPixMsk|Car_pm|g_mPixMsk@ref|X"));
-        // The rows that were there come back unchanged.
-        QCOMPARE(win.row(0), QStringLiteral("0|<none>|yCS_gear|tpl|3|Normal|colorMap|Old_color|"
-                                            "g_mPixMsk|Old_pm|g_mPixMsk@ref|X"));
-        win.add("Body_ALPHA", "yCS_skin::Normal");
-        QCOMPARE(win.row(4), QStringLiteral("4|<none>|yCS_skin|Body_ALPHA|3|Normal|colorMap|"
-                                            "Body_color|hashMap|gain"));
-        QCOMPARE(win.buttons(), 5);
-        QCOMPARE(readFile(opened), templateLibrary());
-
-        // The preview holds a placeholder in every hash; a save puts in the real ones.
-        const auto preview = decodeFile(MainWindow::previewPath());
-        QVERIFY(preview && preview->materials.size() == 5);
-        QCOMPARE(preview->materials[1].items[1].first, Q_UINT64_C(0xDEADDEAD));
-        QCOMPARE(preview->materials[4].items[1].first, Q_UINT64_C(0xDEADDEAD));
-        QCOMPARE(preview->materials[4].items[2].second, quint64(5)); // b of gain's line 1,0,5
-        QVERIFY(QDir().mkpath(win.scratch.path("Characters/hero")));
-        const QString saved = win.scratch.path("Characters/hero/x.mtls");
-        answers.expectFileDialog(saved);
-        call(win.w, "rebuild_mtl");
-        const auto block = decodeFile(saved);
-        QVERIFY(block && block->materials.size() == 5);
-        QCOMPARE(block->materials[1].items[1].first,
-                 Q_UINT64_C(0xc38888ef4a9783c6)); // .../old_color.tex
-        QCOMPARE(block->materials[4].items[1].first,
-                 Q_UINT64_C(0x27c014dd9bcd2da3)); // .../body_color.tex
-        QCOMPARE(win.w.current_file, saved);
-    }
-
-    void addingToAnEmptyWindowWritesThePreview()
-    {
-        Window win;
-        {
-            MainWindow teacher;
-            QVERIFY(writeFile(win.scratch.path("tpl.mtls"), templateLibrary()));
-            call(teacher, "open_mtl", win.scratch.path("tpl.mtls"));
+        const QByteArray rig = model({"J_Hips", "Body", "Head", "Eye_L"})
+                                   .chunk("BONE", "xxxx")
+                                   .materials({1, 2, 3})
+                                   .end()
+                                   .build();
+        const std::pair<QByteArray, const char*> cases[] = {
+            {rig, "J_Hips Body Head Eye_L|Body Head Eye_L|0"},
+            {model({"Köpf", "Body", "Hair"})
+                 .materials({2, 0, 2})
+                 .chunk("MTLs", le32(1) + le32(1))
+                 .materials({1, 0})
+                 .end()
+                 .build(),
+             "Köpf Body Hair|Hair Köpf Body|0"},
+            {model().materials({0}).end().materials({1}).build(), "Body Head|Body|0"},
+            {model().nameChunkSize(30).raw("MTL!" + le32(0)).materials({1}).end().build(),
+             "Body Head|Head|0"},
+            {model().nameOffset(1, 1000).materials({1, 0}).end().build(), "Body | Body|1"},
+            {ModelBuilder().name("Body").pool("Helmet").build(), "Helmet||1"},
+            {model().materials(2, {1, 0}, 1000).build(), "Body Head|Head Body|1"},
+            {model().materials({0}).chunk("XXXX", "ab", 1000).materials({1}).build(),
+             "Body Head|Body|1"},
+            {model().chunk("XXXX", {}, 0xFFFFFFF8).materials({1}).end().build(), "Body Head||1"},
+            {model().materials({1}).build(), "Body Head|Head|1"},
+            {model().materials({2, 0, 0xFFFFFFFF, 1}).end().build(), "Body Head|Body Head|1"},
+            {model().materials(0xFFFFFFFF, {1, 0}, 12).materials({0}).end().build(),
+             "Body Head|Head Body|1"},
+            // 44 + S0 wraps to 8 in 32 bits, where the filler holds a list and an end chunk.
+            {model()
+                 .filler("....MTL!" + le32(8) + le32(1) + le32(1) + "MBfD" + le32(0))
+                 .nameChunkSize(0xFFFFFFDC)
+                 .build(),
+             "Body Head||1"},
+            {"MDL!" + QByteArray(36, 0) + le32(16) + le32(0xFFFFFFFF) + le32(0) + le32(7) + le32(0),
+             "  ||1"}};
+        for (const auto& [data, expected] : cases) {
+            const auto read = readModelFile(data);
+            QCOMPARE(read->nameTable.join(' ') + "|" + read->materials.join(' ') + "|" +
+                         QString::number(read->damaged),
+                     QString(expected));
         }
-        win.add("Car", "yCS_gear::Normal");
-        QCOMPARE(win.w.current_file, MainWindow::previewPath());
-        QCOMPARE(win.materials->rowCount(), 1);
-        // The dictionary is the row's texts in walk order (not the index and count columns)
-        // and one trailing empty string.
-        const auto block = decodeFile(MainWindow::previewPath());
-        QVERIFY(block);
-        QCOMPARE(block->dictionaryTexts(),
-                 (QStringList{"yCS_gear", "Car", "Normal", "colorMap", "Car_color", "g_mPixMsk",
-                              "Car_pm", "g_mPixMsk@ref", "X", ""}));
-        // A shader the catalogue does not know gives a row of five cells.
-        win.add("Lonely", "noSuch");
-        QCOMPARE(win.row(1), QStringLiteral("1|<none>|noSuch|Lonely|0|noSuch"));
-    }
-
-    void twoStringDictionaryIsAFreshWindow()
-    {
-        Window win;
-        // The name and a shader text used as main shader and variant.
-        win.open(buildBlock({"m", "s"}, {RawMaterial{0, 2, 2, {}, 0, {}}}));
-        QCOMPARE(win.w.ui->OriginalTable->rowCount(), 2);
-        win.add("n", "t::u");
-        // The old dictionary is not carried over: the walk starts from the cells.
-        const auto block = decodeFile(MainWindow::previewPath());
-        QVERIFY(block);
-        QCOMPARE(block->dictionaryTexts(), (QStringList{"s", "m", "t", "n", "u", ""}));
-        QCOMPARE(win.materials->rowCount(), 2);
-    }
-
-    void dialogRefusesAnEmptyNameThenAdds()
-    {
-        Window win;
-        ModalAnswerer answers;
-        answers.expectMessage();
-        QTest::mouseClick(win.w.ui->pushButton, Qt::LeftButton);
-        win.submitDialog(QString());
-        QCOMPARE(answers.messages(), (Messages{{"Warning", "Model Name cannot be empty."}}));
-        QVERIFY(win.w.dialog->isVisible());
-        QVERIFY(!QFileInfo::exists(MainWindow::previewPath()));
-        win.cancelDialog();
-        QCOMPARE(win.materials->columnCount(), 1);
-
-        win.open();
-        win.w.ui->actionAdd_Material->trigger();
-        QVERIFY(win.w.dialog->isVisible());
-        QCOMPARE(win.nameField()->text(), QString());
-        QCOMPARE(win.shaders()->currentText(), QStringLiteral("yCS_gear::Normal"));
-        QCOMPARE(win.shaders()->count(), 2);
-        win.shaders()->setCurrentText("yCS_skin::Normal");
-        win.submitDialog("Visor");
-        QVERIFY(!win.w.dialog->isVisible());
-        QCOMPARE(win.nameField()->text(), QString());
-        QVERIFY(win.row(3).startsWith("3|<none>|yCS_skin|Visor|3|Normal|colorMap|Visor_color|"));
-    }
-
-    void swapReplacesTheRowInPlace()
-    {
-        Window win;
-        win.open();
-        // An abandoned swap, by the Cancel button or by closing the dialog, leaves a plain add
-        // that follows appending.
-        for (bool closed : {false, true}) {
-            QTest::mouseClick(win.button(1), Qt::LeftButton);
-            QVERIFY(win.w.swap_pending);
-            if (closed)
-                win.w.dialog->close();
-            else
-                win.cancelDialog();
-            QVERIFY(!win.w.swap_pending);
-            QVERIFY(!win.w.dialog->isVisible());
-            QTest::mouseClick(win.w.ui->pushButton, Qt::LeftButton);
-            win.submitDialog(closed ? "Extra2" : "Extra");
+        // A cut file reads as a damaged part of the whole, never as something else.
+        QVERIFY(!readModelFile(ModelBuilder().magic("MTLs").name("A").end().build()));
+        const QStringList names{"J_Hips", "Body", "Head", "Eye_L"};
+        for (int length = 0; length < rig.size(); ++length) {
+            const auto read = readModelFile(rig.left(length));
+            QCOMPARE(bool(read), length >= 4);
+            if (!read)
+                continue;
+            QVERIFY(read->damaged && read->nameTable.size() <= 4);
+            for (int i = 0; i < read->nameTable.size(); ++i)
+                QVERIFY(names[i].startsWith(read->nameTable[i]));
+            QCOMPARE(read->materials,
+                     names.mid(1, length >= rig.size() - 8 ? 3 : read->materials.size()));
         }
-        QCOMPARE(win.materials->rowCount(), 5);
-        QCOMPARE(text(win.materials, 1, 3), QStringLiteral("skin1"));
-        QCOMPARE(text(win.materials, 4, 3), QStringLiteral("Extra2"));
+        // 200 names ending at one zero byte take no more text than the file holds.
+        ModelBuilder overlapping;
+        for (int i = 0; i < 200; ++i)
+            overlapping.name("x").nameOffset(i, quint32(i));
+        const QByteArray data = overlapping.pool(QByteArray(200, 'a') + '\0').build();
+        const auto read = readModelFile(data);
+        QCOMPARE(read->nameTable.value(1), QString(199, 'a'));
+        QVERIFY(read->nameTable.join(QString()).size() <= data.size());
+    }
 
-        QTest::mouseClick(win.button(1), Qt::LeftButton);
-        QVERIFY(win.w.swap_pending);
-        QCOMPARE(win.w.swap_row, 1);
-        QVERIFY(win.w.dialog->isVisible());
-        QCOMPARE(win.nameField()->text(), QStringLiteral("skin1"));
-        win.shaders()->setCurrentText("yCS_gear::Normal");
-        win.submitDialog("Crown_ALPHA");
-        QVERIFY(!win.w.swap_pending);
-        QCOMPARE(win.materials->rowCount(), 5);
-        QCOMPARE(win.row(1), QStringLiteral("1|<none>|yCS_gear|Crown_ALPHA|3|Normal|colorMap|"
-                                            "Crown_color|g_mPixMsk|Crown_pm|g_mPixMsk@ref|X"));
-        QVERIFY(win.row(0).startsWith("0|<none>|yCS_gear|tpl|"));
-        QCOMPARE(win.row(2), QStringLiteral("2|<none>|yCS_gear|tail|0|Normal"));
-        QCOMPARE(text(win.materials, 3, 3), QStringLiteral("Extra"));
-        QCOMPARE(win.buttons(), 5);
+    void partNames()
+    {
+        // Name, "h" with J_Hips in the name table, shader.
+        const char* rules[][3] = {
+            {"HEAD", "", "yCS_head::Normal"},
+            {"head_2", "h", "yCS_gear::Normal"},
+            {"eye", "", "yCS_eye::Normal"},
+            {"eye_r", "", "yCS_eye::Normal"},
+            {"Eye_L", "h", "yCS_eye::Normal"},
+            {"Eye_Overlay", "", "yCS_eyeOv::Normal"},
+            {"EyeLash", "", "yCS_eyeOv::Normal"},
+            {"Body", "", "yCS_skin::Normal"},
+            {"Body_Armor", "", "yPBR::t_BRDF"},
+            {"eye_caruncle", "h", "yCS_head::Caruncle"},
+            {"Teeth", "h", "yCS_Teeth::Normal"},
+            {"MouthBag", "h", "yCS_Teeth::Normal"},
+            {"Shirt_Combinations_01", "h", "yCS_hair::NewHair_ColorChanging_WDF"},
+            {"combinations_hair", "h", "yCS_hair::NewHair_ColorChanging"},
+            {"hair_layout_new", "h", "yModelMovie::T_Movie_Mask"},
+            {"layoutnew", "", "yPBR::t_BRDF"},
+            {"Cap_Titan_Logo", "h", "yIllumination::t_IlluminationMask"},
+            {"TITANLOGO2", "", "yIllumination::t_IlluminationMask"},
+            {"hair_caa_ptn", "h", "yIllumination::t_IlluminationMask"}};
+        for (const char* whole : {"head", "eye", "eye_r", "eye_l", "eye_overlay", "eyelash", "body",
+                                  "eye_caruncle", "teeth", "mouthbag"}) // whole names only
+            QCOMPARE(shaderForPart(QString(whole) + "_2", true), QString("yCS_gear::Normal"));
+        for (const auto& rule : rules)
+            QCOMPARE(rule[0] + (" " + shaderForPart(rule[0], *rule[1])),
+                     rule[0] + QString(" ") + rule[2]);
+        // Duplicates go before ":skinned" does; "J_Hips" counts only whole and in that case.
+        const auto rig = readModelFile(
+            model({"J_Hips", "Jersey:skinned", "Head:SKINNED", "Body:skinned:skinned", "Body"})
+                .materials({1, 2, 3, 4})
+                .build());
+        QCOMPARE(materialPlan(*rig), (QVector<PlannedMaterial>{{"Jersey", "yCS_gear::Normal"},
+                                                               {"Head:SKINNED", "yCS_gear::Normal"},
+                                                               {"Body", "yCS_skin::Normal"},
+                                                               {"Body", "yCS_skin::Normal"}}));
+        const auto noHips =
+            readModelFile(model({"j_hips", "Jersey", "J_Hips_End"}).materials({1}).build());
+        QCOMPARE(materialPlan(*noHips), QVector<PlannedMaterial>({{"Jersey", "yPBR::t_BRDF"}}));
+    }
+
+    void rows()
+    {
+        const char* cases[][3] = {
+            {"Car_ALPHA yCS_gear::Normal", "colorMap Old_color g_mPixMsk Old_pm g_mPixMsk@ref X",
+             "12 yCS_gear Car_ALPHA 65535 Normal colorMap Car_color g_mPixMsk Car_pm g_mPixMsk@ref "
+             "X"},
+            {"Door yPBR", "", "12 yPBR Door 65535 yPBR"},
+            {"Door a::b::c", "  ", "12 a Door 65535 c"},
+            // Dropped before the rules look ahead: "@ref" counts two places on once gaps go.
+            {"Car s::v", " g_comboMap  Old  g_comboMap@ref ",
+             "12 s Car 65535 v g_comboMap Car_rai g_comboMap@ref"}};
+        for (const auto& c : cases) {
+            const QStringList input = words(c[0]);
+            QCOMPARE(cells(buildMaterialRow(12, input[0], input[1], words(c[1]), 65535)),
+                     QString(c[2]));
+        }
+        QCOMPARE(textureStem("Car_ALPHA_Door_ALPHA") + textureStem("_ALPHA") +
+                     textureStem("Car_alpha"),
+                 QString("CarCar_alpha"));
+        // Name, default (rules 1 to 5) or reference (rules 6 to 12, two places on), new name.
+        const char* const rules[] = {
+            "colorMap default_color Car_color",    "g_nrmMap default_nrm Car_nrm",
+            "normalMap default_normal Car_normal", "roughnessMap default_roughness Car_roughness",
+            "metalMap default_metal Car_metal",    "g_mPixMsk g_mPixMsk@ref Car_pm",
+            "g_comboMap g_comboMap@ref Car_rai",   "sampIllumMap1 sampIllumMap1@ref Car_emissive",
+            "lightmap lightmap@ref Car_lightmap",  "maskMap maskMap@ref Car_emissive",
+            "coverMap coverMap@ref Car_coverMap",  "flowMap flowMap@ref Car_flow"};
+        QStringList lists, expected;
+        for (int k = 0; k < 12; ++k) {
+            const QStringList r = words(rules[k]);
+            const QString after = k >= 5 ? r[1] : "Tail",
+                          kept = r[0] + (k >= 5 ? " Old" : " " + r[1]) + " Tail";
+            lists << "Head " + r[0] + " Old " + after << kept << "Head " + r[0] + " Old" << r[0];
+            expected << "Head " + r[0] + " " + r[2] + " " + after << kept
+                     << "Head " + r[0] + (k >= 5 ? " Old" : " " + r[2]) << r[0];
+        }
+        // A rule tests the value the rule before consumed; an earlier rule is not tested again.
+        lists << "colorMap g_nrmMap X"
+              << "g_nrmMap colorMap X"
+              << "g_mPixMsk maskMap g_mPixMsk@ref maskMap@ref metalMap Old";
+        expected << "colorMap Car_color Car_nrm"
+                 << "g_nrmMap Car_nrm X"
+                 << "g_mPixMsk Car_pm Car_emissive maskMap@ref metalMap Car_metal";
+        for (int i = 0; i < lists.size(); ++i)
+            QCOMPARE(cells(buildMaterialRow(0, "Car_ALPHA", "s::v", words(lists[i]), 0).mid(5)),
+                     expected[i]);
+    }
+
+    // Record-if-absent, read back from memory, from the file, and from the file reopened.
+    void catalogue()
+    {
+        QTemporaryDir dir;
+        const QString file = dir.filePath("MTLs_Shaders.ini");
+        const QStringList cells{"", "colorMap", "a,b", " lead", "färg", ""};
+        for (int form = 0; form < 3; ++form) {
+            auto c = std::make_unique<ShaderCatalogue>(form ? ShaderCatalogue(file)
+                                                            : ShaderCatalogue::inMemory());
+            for (const char* key : {"", "/", "//"})
+                QVERIFY(!c->record(key, "4") && !c->contains(key));
+            QVERIFY(c->record("Params//h::N/", 70007) && c->record("Shaders/h::N", cells));
+            QVERIFY(c->record("oddEntry", QString("")) &&
+                    c->record("Flags/h::N", QStringList(cells.mid(1, 2))));
+            for (const char* name : {"b::x", "B::x", "_z::x", "odd/name::x"})
+                QVERIFY(c->record(ShaderCatalogue::shadersKey(name), QStringList{"p"}));
+            QVERIFY(!c->record("/Params/h::N", 3) && !c->record("oddEntry", "4"));
+            if (form == 2)
+                c = std::make_unique<ShaderCatalogue>(file);
+            QCOMPARE(c->paramCount("h::N") + c->paramCount("s::v"), 70007 - 65536);
+            QCOMPARE(c->shaderCells("h::N"), cells);
+            QCOMPARE(c->flags("h::N").join('|') + c->flags("s::v").join('|'),
+                     QString("colorMap|a,b"));
+            QCOMPARE(c->typeLine("oddEntry"), std::optional<QString>(""));
+            QCOMPARE(c->typeLine("colorMap"), std::optional<QString>());
+            QCOMPARE(c->shaderNames().join(' '), QString("B::x _z::x b::x h::N"));
+            c.reset();
+            QCOMPARE(QFile::remove(file), form > 0);
+        }
     }
 };
 
-QTEST_MAIN(TestAuthoring)
+QTEST_GUILESS_MAIN(TestAuthoring)
 #include "tst_authoring.moc"

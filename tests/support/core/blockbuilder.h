@@ -56,4 +56,10 @@ QByteArray exampleBlock();
 QByteArray richBlock(bool withUnsizableEntry = true);
 QStringList richDictionary();
 
+// A clean library drawn from `seed`: one to five materials over two shaders, entries of the
+// types 1 to 5 (each name with one type), hashes as a save to `savePath` computes them, and
+// sometimes a duplicate and an unused string. Saved unchanged to `savePath` it gives the same
+// bytes.
+QByteArray generatedLibrary(quint32 seed, const QString& savePath = QString());
+
 } // namespace testdata

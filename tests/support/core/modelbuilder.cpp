@@ -11,62 +11,6 @@ QByteArray ModelBuilder::le32(quint32 value)
     return bytes;
 }
 
-ModelBuilder& ModelBuilder::name(const QString& text)
-{
-    offsets << quint32(poolBytes.size());
-    poolBytes += text.toUtf8();
-    poolBytes += '\0';
-    return *this;
-}
-
-ModelBuilder& ModelBuilder::names(const QStringList& texts)
-{
-    for (const QString& text : texts)
-        name(text);
-    return *this;
-}
-
-ModelBuilder& ModelBuilder::magic(const QByteArray& fourBytes)
-{
-    magicBytes = fourBytes;
-    return *this;
-}
-
-ModelBuilder& ModelBuilder::filler(const QByteArray& bytes)
-{
-    fillerBytes = bytes.left(36) + QByteArray(qMax(0, 36 - bytes.size()), char(0xEE));
-    return *this;
-}
-
-ModelBuilder& ModelBuilder::nameCount(quint32 n)
-{
-    countOverride = n;
-    return *this;
-}
-
-ModelBuilder& ModelBuilder::nameChunkSize(quint32 s0)
-{
-    chunkSizeOverride = s0;
-    return *this;
-}
-
-ModelBuilder& ModelBuilder::nameOffset(int index, quint32 offset)
-{
-    offsetOverrides[index] = offset;
-    return *this;
-}
-
-ModelBuilder& ModelBuilder::pool(const QByteArray& bytes)
-{
-    poolOverride = bytes;
-    return *this;
-}
-
-ModelBuilder& ModelBuilder::materials(const QVector<quint32>& indices)
-{
-    return materials(quint32(indices.size()), indices);
-}
-
 ModelBuilder& ModelBuilder::materials(quint32 count, const QVector<quint32>& indices,
                                       std::optional<quint32> size)
 {
@@ -79,20 +23,7 @@ ModelBuilder& ModelBuilder::materials(quint32 count, const QVector<quint32>& ind
 ModelBuilder& ModelBuilder::chunk(const QByteArray& tag, const QByteArray& data,
                                   std::optional<quint32> size)
 {
-    chunks += tag;
-    chunks += le32(size.value_or(quint32(data.size())));
-    chunks += data;
-    return *this;
-}
-
-ModelBuilder& ModelBuilder::end()
-{
-    return chunk(QByteArrayLiteral("MBfD"));
-}
-
-ModelBuilder& ModelBuilder::raw(const QByteArray& bytes)
-{
-    chunks += bytes;
+    chunks += tag + le32(size.value_or(quint32(data.size()))) + data;
     return *this;
 }
 
@@ -102,15 +33,9 @@ QByteArray ModelBuilder::build() const
     QByteArray table;
     for (int i = 0; i < offsets.size(); ++i)
         table += le32(offsetOverrides.value(i, offsets.at(i)));
-
-    QByteArray file = magicBytes;
-    file += fillerBytes;
-    file += le32(chunkSizeOverride.value_or(quint32(4 + table.size() + poolData.size())));
-    file += le32(countOverride.value_or(quint32(offsets.size())));
-    file += table;
-    file += poolData;
-    file += chunks;
-    return file;
+    return magicBytes + fillerBytes +
+           le32(chunkSizeOverride.value_or(quint32(4 + table.size() + poolData.size()))) +
+           le32(countOverride.value_or(quint32(offsets.size()))) + table + poolData + chunks;
 }
 
 } // namespace testsupport

@@ -25,19 +25,40 @@ public:
     static QByteArray le32(quint32 value);
 
     // Appends a name to the name table; its offset points at its place in the pool.
-    ModelBuilder& name(const QString& text);
-    ModelBuilder& names(const QStringList& texts);
+    ModelBuilder& name(const QString& text)
+    {
+        offsets << quint32(poolBytes.size());
+        poolBytes += text.toUtf8() + '\0';
+        return *this;
+    }
+    ModelBuilder& names(const QStringList& texts)
+    {
+        for (const QString& text : texts)
+            name(text);
+        return *this;
+    }
 
-    ModelBuilder& magic(const QByteArray& fourBytes);
+    ModelBuilder& magic(const QByteArray& fourBytes) { return set(magicBytes, fourBytes); }
     // The 36 bytes after the magic; shorter data is padded with 0xEE, longer is cut.
-    ModelBuilder& filler(const QByteArray& bytes);
-    ModelBuilder& nameCount(quint32 n);                  // N as written, whatever the table holds
-    ModelBuilder& nameChunkSize(quint32 s0);             // S0 as written
-    ModelBuilder& nameOffset(int index, quint32 offset); // offset word of one name
-    ModelBuilder& pool(const QByteArray& bytes);         // pool as given (offsets stay as computed)
+    ModelBuilder& filler(const QByteArray& bytes)
+    {
+        return set(fillerBytes,
+                   bytes.left(36) + QByteArray(qMax(0, 36 - bytes.size()), char(0xEE)));
+    }
+    ModelBuilder& nameCount(quint32 n) { return set(countOverride, n); }           // N as written
+    ModelBuilder& nameChunkSize(quint32 s0) { return set(chunkSizeOverride, s0); } // S0 as written
+    ModelBuilder& nameOffset(int index, quint32 offset)
+    {
+        return set(offsetOverrides[index], offset);
+    }
+    // The pool as given (offsets stay as computed).
+    ModelBuilder& pool(const QByteArray& bytes) { return set(poolOverride, bytes); }
 
     // An "MTL!" chunk; count, indices and size as a well-formed file has them.
-    ModelBuilder& materials(const QVector<quint32>& indices);
+    ModelBuilder& materials(const QVector<quint32>& indices)
+    {
+        return materials(quint32(indices.size()), indices);
+    }
     // An "MTL!" chunk with a stated count and, when given, a stated size.
     ModelBuilder& materials(quint32 count, const QVector<quint32>& indices,
                             std::optional<quint32> size = std::nullopt);
@@ -45,13 +66,18 @@ public:
     ModelBuilder& chunk(const QByteArray& tag, const QByteArray& data = QByteArray(),
                         std::optional<quint32> size = std::nullopt);
     // The "MBfD" chunk that ends the walk (size 0).
-    ModelBuilder& end();
+    ModelBuilder& end() { return chunk(QByteArrayLiteral("MBfD")); }
     // Bytes appended after the chunks added so far, as they are.
-    ModelBuilder& raw(const QByteArray& bytes);
+    ModelBuilder& raw(const QByteArray& bytes) { return set(chunks, chunks + bytes); }
 
     QByteArray build() const;
 
 private:
+    template <typename Field, typename Value> ModelBuilder& set(Field& field, const Value& value)
+    {
+        field = value;
+        return *this;
+    }
     QByteArray magicBytes = QByteArrayLiteral("MDL!");
     QByteArray fillerBytes = QByteArray(36, char(0xEE));
     QVector<quint32> offsets;

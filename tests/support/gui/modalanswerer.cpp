@@ -47,41 +47,28 @@ void ModalAnswerer::poll()
 
 void ModalAnswerer::answer(QWidget* modal, const Queued& queued)
 {
-    if (auto* box = qobject_cast<QMessageBox*>(modal)) {
-        seenMessages.append({box->windowTitle(), box->text()});
-        if (queued.answer != Answer::Message)
-            ++unexpectedCount;
-        QAbstractButton* ok = box->button(QMessageBox::Ok);
-        if (ok)
-            ok->click();
-        else
-            box->accept();
-        return;
-    }
+    auto* box = qobject_cast<QMessageBox*>(modal);
     auto* dialog = qobject_cast<QFileDialog*>(modal);
-    if (!dialog) {
-        ++unexpectedCount;
-        if (auto* plain = qobject_cast<QDialog*>(modal))
-            plain->reject();
-        else
-            modal->close();
-        return;
-    }
-    seenFileDialogs.append({dialog->windowTitle(), dialog->nameFilters()});
-    if (queued.answer != Answer::FileAccept) {
-        if (queued.answer != Answer::FileCancel)
-            ++unexpectedCount;
-        dialog->reject();
-        return;
-    }
     // Typing the name is what a user does; selectFile() can stall while the model fills.
-    auto* edit = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
-    if (!edit) {
+    auto* edit = dialog ? dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit")) : nullptr;
+    if (box)
+        seenMessages.append({box->windowTitle(), box->text()});
+    if (dialog)
+        seenFileDialogs.append({dialog->windowTitle(), dialog->nameFilters()});
+    const bool fits = box ? queued.answer == Answer::Message
+                          : dialog && (queued.answer == Answer::FileCancel ||
+                                       (edit && queued.answer == Answer::FileAccept));
+    if (!fits)
         ++unexpectedCount;
-        dialog->reject();
-        return;
+    if (box && box->button(QMessageBox::Ok)) {
+        box->button(QMessageBox::Ok)->click();
+    } else if (edit && queued.answer == Answer::FileAccept) {
+        edit->setText(queued.path);
+        dialog->setOption(QFileDialog::DontConfirmOverwrite); // as a user answering Yes
+        static_cast<QDialog*>(dialog)->accept(); // QFileDialog keeps its override protected
+    } else if (auto* plain = qobject_cast<QDialog*>(modal)) {
+        box ? plain->accept() : plain->reject();
+    } else {
+        modal->close();
     }
-    edit->setText(queued.path);
-    // Through QDialog: QFileDialog keeps its override protected.
-    static_cast<QDialog*>(dialog)->accept();
 }

@@ -2,7 +2,8 @@
 // Answers the modal boxes and file dialogs that the code under test opens with the plain
 // static Qt calls. A timer looks for QApplication::activeModalWidget() and takes the next
 // queued answer; a box nobody expected is still recorded and closed with OK (a file dialog
-// nobody expected is cancelled), so a test fails on its assertions instead of hanging.
+// nobody expected is cancelled), so a test fails on its assertions instead of hanging. A file
+// dialog replaces an existing file without asking.
 
 #include <QByteArray>
 #include <QMetaType>

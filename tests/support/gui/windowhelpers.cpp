@@ -29,8 +29,7 @@ void callAdd(MainWindow& window, const QString& name, const QString& shader)
 
 QString text(const QTableWidget* table, int row, int column)
 {
-    const QTableWidgetItem* item = table->item(row, column);
-    return item ? item->text() : QString();
+    return hasItem(table, row, column) ? table->item(row, column)->text() : QString();
 }
 
 bool hasItem(const QTableWidget* table, int row, int column)
@@ -53,13 +52,11 @@ mtls::MaterialGrid gridWithoutSwapColumn(const QTableWidget* table)
     mtls::MaterialGrid grid;
     grid.columnCount = table->columnCount() - 1;
     for (int r = 0; r < table->rowCount(); ++r) {
-        mtls::GridRow row;
-        for (int c = 0; c < table->columnCount(); ++c) {
-            if (c == 1)
-                continue;
-            row.append(hasItem(table, r, c) ? mtls::Cell(text(table, r, c)) : mtls::Cell());
-        }
-        grid.rows.append(row);
+        grid.rows.append(mtls::GridRow());
+        for (int c = 0; c < table->columnCount(); ++c)
+            if (c != 1)
+                grid.rows.last() << (hasItem(table, r, c) ? mtls::Cell(text(table, r, c))
+                                                          : mtls::Cell());
     }
     return grid;
 }

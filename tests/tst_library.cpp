@@ -1,0 +1,315 @@
+// The library core: the block codec, the checker, the table layout and the writer. Exact bytes
+// only for the documented example and the hash; the rest is rules over small fixtures and the
+// round trip of generated libraries.
+#include "catalogue/shadercatalogue.h"
+#include "mtls/blockcheck.h"
+#include "mtls/libraryfile.h"
+#include "support/core/blockbuilder.h"
+
+#include <QElapsedTimer>
+#include <QtTest>
+
+using namespace mtls;
+using namespace testdata;
+
+namespace {
+
+// Grid rows written "0|s|m|1|v|tint", rows apart by "/"; "~" is a cell without an item.
+MaterialGrid grid(const QString& text)
+{
+    MaterialGrid g;
+    for (const QString& line : text.split('/')) {
+        GridRow row;
+        for (const QString& cell : line.split('|'))
+            row.append(cell == "~" ? Cell() : Cell(cell));
+        g.rows.append(row);
+        g.columnCount = qMax(g.columnCount, row.size());
+    }
+    return g;
+}
+
+// A block as text: per material "name shader variant flags:" and its items.
+QString describe(const Block& block)
+{
+    QHash<quint32, QString> at;
+    for (const DictionaryEntry& e : block.dictionary)
+        at.insert(e.offset, e.text);
+    QStringList out;
+    auto text = [&at](quint64 offset) { return at.value(quint32(offset), "?"); };
+    for (const Material& m : block.materials) {
+        out << text(m.modelId) + " " + text(m.mainShader) + " " + at.value(m.variant) +
+                   QString::asprintf(" %d,%d,%d,%d:", m.flags[0], m.flags[1], m.flags[2],
+                                     m.flags[3]);
+        for (const Item& i : m.items)
+            out.last() +=
+                " " + text(i.name) +
+                (i.type == 4 ? "=" + text(i.first)
+                             : QString::asprintf(":%d,%llx,%llu", i.type, i.first, i.second));
+    }
+    return out.join(" / ");
+}
+
+QString records(const LoadedLibrary& library)
+{
+    QStringList lines;
+    for (const CatalogueRecord& r : library.records)
+        lines << r.key + "=" +
+                     (r.value.userType() == QMetaType::QStringList
+                          ? r.value.toStringList().join(',')
+                          : r.value.toString());
+    return lines.join(' ');
+}
+
+ShaderCatalogue writerCatalogue()
+{
+    ShaderCatalogue c = ShaderCatalogue::inMemory();
+    c.record(ShaderCatalogue::flagsKey("s::v"), QStringList{"1", "2", "3", "4"});
+    for (const char* line : {"colorMap=4", "hash=5,Generic FNV", "tint=1,2,0", "gloss=3,7,9",
+                             "my param=1,7,8", "six=6", "p=4", "pair=2,5,6", "short=3"})
+        c.record(QString(line).section('=', 0, 0), QString(line).section('=', 1));
+    return c;
+}
+
+} // namespace
+
+class TestLibrary : public QObject {
+    Q_OBJECT
+
+private slots:
+    void example()
+    {
+        // The documented 78-byte library; bytes after its last record are only noted.
+        const auto block = decode(exampleBlock() + "junk");
+        QVERIFY(block && !block->truncated && block->findings.size() == 1);
+        QCOMPARE(block->findings[0].offset, 78);
+        QCOMPARE(block->dictionaryTexts().join(' '), QString("mat yCS_gear Normal colorMap tex_d"));
+        QCOMPARE(block->dictionary[4].offset, 29u);
+        QCOMPARE(block->materialCountOffset + block->materials[0].items[0].blockOffset, 48 + 70);
+        QCOMPARE(describe(*block), QString("mat yCS_gear Normal 1,2,3,4: colorMap=tex_d"));
+        const LoadedLibrary library = layoutBlock(*block);
+        QCOMPARE(library.grid.rows, grid("0|yCS_gear|mat|1|Normal|colorMap|tex_d").rows);
+        QCOMPARE(library.grid.columnCount, 15);
+        QCOMPARE(records(library), QString("Params/yCS_gear::Normal=1 colorMap=4 "
+                                           "Shaders/yCS_gear::Normal=colorMap,tex_d "
+                                           "Flags/yCS_gear::Normal=1,2,3,4"));
+        for (const QByteArray& bytes :
+             {QByteArray(), QByteArray("MTL"), QByteArray("MTLS\5\0\0\0", 8),
+              QByteArray("sLTM\5\0\0\0", 8)})
+            QVERIFY(!decode(bytes));
+        ShaderCatalogue catalogue = ShaderCatalogue::inMemory();
+        QVERIFY(!loadLibrary("MTLx", catalogue));
+        // A record head that ends with the data is read; one byte less, it is not.
+        QCOMPARE(describe(*decode(exampleBlock().left(66))),
+                 QString("mat yCS_gear Normal 1,2,3,4:"));
+        QCOMPARE(decode(exampleBlock().left(65))->materials.size(), 0);
+    }
+
+    // Every clean library decodes whole, checks clean, and encodes and saves to its own bytes;
+    // every cut of it decodes as truncated, within the data.
+    void generatedLibrariesRoundTrip()
+    {
+        for (quint32 seed = 0; seed < 300; ++seed) {
+            const QString path = seed % 2 ? "/m/Characters/hero/a.mtls" : "/m/Props/x.mtls";
+            const QByteArray bytes = generatedLibrary(seed, path);
+            const auto block = decode(bytes);
+            QVERIFY(block && !block->truncated && block->findings.isEmpty());
+            QVERIFY(checkBlock(bytes).isEmpty());
+            QCOMPARE(encode(block->dictionaryTexts(), block->materials), bytes);
+            ShaderCatalogue catalogue = ShaderCatalogue::inMemory();
+            const auto library = loadLibrary(bytes, catalogue);
+            QCOMPARE(library->grid.rows.size(), block->materials.size());
+            QVERIFY2(rebuildLibrary(*library, catalogue, path).bytes == bytes, qPrintable(path));
+            for (int size = 4; seed < 10 && size < bytes.size(); ++size) {
+                const auto cut = decode(bytes.left(size));
+                QVERIFY(cut && cut->truncated && cut->endOffset <= size);
+                for (const Material& m : cut->materials)
+                    for (const Item& item : m.items)
+                        QVERIFY(item.blockOffset + 4 + itemBodySize(item) <= size);
+                QVERIFY(!checkBlock(bytes.left(size)).isEmpty() && layoutBlock(*cut).truncated);
+            }
+        }
+    }
+
+    void dictionaryAndHash()
+    {
+        // ü takes two bytes, 光 three; the material count follows at a multiple of 4.
+        QCOMPARE(dictionaryOffsets({"a", "", QStringLiteral("Grün"), "光"}),
+                 (QVector<qint64>{0, 2, 3, 9, 13}));
+        QCOMPARE(QVector<int>({dictionaryPadding(8), dictionaryPadding(9), dictionaryPadding(11)}),
+                 QVector<int>({0, 3, 1}));
+        QCOMPARE(fnv1a_64(QByteArray()), Q_UINT64_C(0xCBF29CE484222325));
+        QCOMPARE(fnv1a_64("a"), Q_UINT64_C(0xAF63DC4C8601EC8C));
+        QCOMPARE(fnv1a_64(QByteArray("a\0b", 3)), Q_UINT64_C(0xAF63DC4C8601EC8C));
+        QCOMPARE(fnv1a_64("characters/hero_01/textures/hero_01_d.tex"),
+                 Q_UINT64_C(0x4624FFA483FBFA28));
+        const char* dirs[][2] = {{"D:/mods/Characters/hero_01/b.mtls", "Characters/hero_01/"},
+                                 {"D:/Arena/Props/ring.mtls", "Props/"},
+                                 {"D:/work/body.mtls", "D:/work/"},
+                                 {"/x/characters/a.mtls", "/x/characters/"},
+                                 {"/CAS/q/Belts/b/f.mtls", "Belts/b/"},
+                                 {"f.mtls", "/"}};
+        for (const auto& dir : dirs)
+            QCOMPARE(texture_dir(dir[0]), QString(dir[1]) + "Textures/");
+    }
+
+    void checkFindings()
+    {
+        auto patched = [](int at, const QByteArray& with) {
+            return exampleBlock().replace(at, with.size(), with);
+        };
+        const QStringList big{"mat",      "yCS_gear", "Normal",
+                              "colorMap", "tex_d",    QString(65499, 'x')};
+        auto bigBlock = [&big](quint16 name, quint16 variant) {
+            return buildBlock(big + QStringList{"big"},
+                              {{name, 4, variant, {}, 1, {entry4(20, variant)}}});
+        };
+        const std::pair<QByteArray, const char*> cases[] = {
+            {bigBlock(0, 65535), ""},
+            {bigBlock(65535, 13), "65556: material 0: Model_ID offset 65535 is past 65534, the "
+                                  "last one a saved name or main shader can use"},
+            {patched(52, le16(1)), "52: material 0: Model_ID offset 1 starts no dictionary string"},
+            {patched(52, le16(65535)),
+             "52: material 0: Model_ID offset 65535 starts no dictionary string"},
+            {exampleBlock().left(50), "48: material count cut off"},
+            {exampleBlock().left(74), "70: material 0: parameter entry 1 of 1 cut off"},
+            {patched(48, le32(2)), "78: 1 of 2 materials present"},
+            {exampleBlock() + QByteArray(4, 0), "78: 4 bytes after the last record"},
+            {richBlock(), "188: warning: material 0 entry 4: type 16256 cannot be saved|"
+                          "194: material 1: main shader offset 65520 starts no dictionary string|"
+                          "222: material 1 entry 1: texture value offset 1 starts no dictionary "
+                          "string"}};
+        for (const auto& [bytes, expected] : cases) {
+            QStringList found;
+            for (const Finding& f : checkBlock(bytes))
+                found << QString("%1: %2").arg(f.offset).arg(f.text);
+            QCOMPARE(found.join('|'), QString(expected));
+        }
+    }
+
+    void layoutRules()
+    {
+        // Type 4 takes two cells; a type 1 value that starts no string shows "Global@7"; global
+        // flag items one cell each; type 2 the low word of its first value; the 6-byte entry its
+        // value word. No main shader item, an empty variant, a zero value word: one cell.
+        const LoadedLibrary library = layoutBlock(*decode(richBlock()));
+        QCOMPARE(library.grid.rows,
+                 grid(QStringLiteral("0|yCS_head|mat|5|Normal|colorMap|tex_d|gain|Global@7|"
+                                     "Global@ShaderFlag0-0|Global@ShaderFlag0-16256|"
+                                     "Global@ShaderFlag0-0|tint|Global@30600|hashA|odd|Global@3/"
+                                     "1|~|Schön_ä|2||coverMap|other|Global@1/2|yCS_head|other|0|"
+                                     "Normal"))
+                     .rows);
+        QCOMPARE(library.grid.columnCount, 17);
+        // The third record has no entry and no flag word: it teaches nothing.
+        QVERIFY(records(library).endsWith(
+            "Flags/yCS_head::Normal=1,2,3,4 Params/::=2 coverMap=3,0,5 other=4 Shaders/::="
+            "coverMap,other,Global@1 Flags/::=9,0,0,65535"));
+        QVERIFY(records(library).contains(
+            "colorMap=4 gain=1,7,9 tint=2,1234605616436508552,42 hashA=5,Generic FNV odd= "));
+        QCOMPARE(usedWidth(library.grid), 17);
+        QCOMPARE(usedWidth(grid("0|~|a")) + usedWidth(MaterialGrid()), 1);
+        QCOMPARE(usedWidth(grid("0|s|a|0|v/1|s|b|1|v|p|q")), 7);
+        // N = 9 widens 15 columns to 19; a record cut inside its third entry keeps two.
+        const QVector<RawItem> hashes(9, entry5(2, 0));
+        QCOMPARE(layoutBlock(*decode(buildBlock({"m", "p"}, {{0, 0, 0, {}, 9, hashes}})))
+                     .grid.columnCount,
+                 19);
+        const qint64 cut = decode(richBlock())->materials[0].items[2].blockOffset + 2;
+        const LoadedLibrary part = layoutBlock(*decode(richBlock().left(int(cut))));
+        QVERIFY(part.truncated && part.claimedMaterials == 3);
+        QCOMPARE(part.grid.rows, grid("0|yCS_head|mat|5|Normal|colorMap|tex_d|gain|Global@7").rows);
+        QCOMPARE(records(part), QString("colorMap=4 gain=1,7,9"));
+        // Counts the data does not back buy neither rows, nor columns, nor time.
+        const QByteArray head = QByteArray("MTLs") + le32(5);
+        const RawMaterial wide{0, 0, 0, {}, 65535, QVector<RawItem>(20, entry4(0, 0))};
+        for (const QByteArray& data :
+             {head + le32(0) + le32(0x7FFFFFFF), head + le32(0xFFFFFFF0) + QByteArray("ab\0", 3),
+              buildBlock({"m"}, {wide}, 0x7FFFFFFF),
+              head + le32(0) + le32(1) + QByteArray(16, 0) + le16(3) + QByteArray(4000, 0)}) {
+            QElapsedTimer timer;
+            timer.start();
+            const auto block = decode(data);
+            QVERIFY(block && block->truncated && !block->findings.isEmpty());
+            const LoadedLibrary hostile = layoutBlock(*block);
+            QVERIFY(hostile.grid.rows.size() <= 1 &&
+                    hostile.grid.columnCount <= 15 + data.size() / 4);
+            QVERIFY(timer.elapsed() < 1000);
+        }
+    }
+
+    // Per case: grid, dictionary column, preview, then the dictionary and records written.
+    void writerRules()
+    {
+        const char* cases[][5] = {
+            {"0|s|x|0|v", "x|x|unused", "", "x|x|unused|s|v", "x s v 1,2,3,4:"},
+            {"0|a b|ab |0| v", "", "", "ab|v", "ab ab v 0,0,0,0:"},
+            {"0|s|m|1|v|my param", "", "", "s|m|v|myparam|my param",
+             "m s v 1,2,3,4: my param:1,7,8"},
+            {"0|s|m|2|v|Global@ShaderFlag0-1|tint|Global@1|colorMap|Global@7", "", "",
+             "s|m|v|tint|colorMap|", "m s v 1,2,3,4: tint:1,2,0 colorMap="},
+            {"0|~|m|0|v", "", "", "m|v|", "m  v 0,0,0,0:"},
+            {"0|s|m|1|v|short", "", "", "s|m|v|short", "m s v 1,2,3,4: short:3,0,0"},
+            {"0|s|m|3|v|tint|12|gloss|colorMap|tex", "", "", "s|m|v|tint|12|gloss|colorMap|tex",
+             "m s v 1,2,3,4: tint:1,2,0 gloss:3,7,9 colorMap=tex"},
+            {"0|s|m|1|v|pair|5/1|s|n|0|v", "", "", "s|m|v|pair|5|n",
+             "m s v 1,2,3,4: pair:2,0,0 / n s v 1,2,3,4:"},
+            {"0|s|m|2|v|colorMap|Global@3|hash", "a|b", "P", "s|m|v|colorMap|hash|",
+             "m s v 1,2,3,4: colorMap= hash:5,deaddead,0"},
+            {"0|s|m|0|v", "a|b|m", "P", "a|b|m|s|v|", "m s v 1,2,3,4:"}};
+        for (const auto& c : cases) {
+            WriteOptions options;
+            options.preview = *c[2];
+            const QStringList column = *c[1] ? QString(c[1]).split('|') : QStringList();
+            const WriteResult result = writeLibrary(grid(c[0]), column, writerCatalogue(), options);
+            QCOMPARE(result.dictionary.join('|'), QString(c[3]));
+            const auto block = decode(result.bytes);
+            QVERIFY(block && !block->truncated && block->findings.isEmpty());
+            QCOMPARE(block->dictionaryTexts(), result.dictionary);
+            QCOMPARE(describe(*block), QString(c[4]));
+        }
+        // Hashes take the texture of the entry before (none at first), per material.
+        WriteOptions options;
+        options.savePath = "D:/mods/Characters/hero_01/body.mtls";
+        const WriteResult saved =
+            writeLibrary(grid("0|s|m|3|v|hash|colorMap|Hero_01_D|hash/1|s|n|1|v|hash"), {},
+                         writerCatalogue(), options);
+        QCOMPARE(saved.hashDebugLines, (QStringList{"CACHE: ", "CACHE: Hero_01_D", "CACHE: "}));
+        QCOMPARE(describe(*decode(saved.bytes)),
+                 QString("m s v 1,2,3,4: hash:5,dc086c089833616d,0 colorMap=Hero_01_D "
+                         "hash:5,4624ffa483fbfa28,0 / n s v 1,2,3,4: hash:5,dc086c089833616d,0"));
+    }
+
+    void writerRefuses()
+    {
+        const char* cases[][2] = {{"0|s|m|1|v|unknown", "unknown"},
+                                  {"0|s|m|1|v|hash/1|s|m|1|v|six", "six"},
+                                  {"0|s|m|3|v|tint", ""}};
+        for (const auto& c : cases)
+            for (const bool preview : {false, true}) {
+                WriteOptions options;
+                options.preview = preview;
+                const WriteResult result = writeLibrary(grid(c[0]), {}, writerCatalogue(), options);
+                QCOMPARE(result.outcome, WriteResult::Refused);
+                QCOMPARE(result.message, QString("Unknown parameter type: ") + c[1]);
+                QVERIFY(result.bytes.isEmpty() && result.hashDebugLines.isEmpty());
+            }
+        // A string that lands at `offset`: names and main shaders stop below 65535, every
+        // other reference below 65536.
+        const int limits[] = {65535, 65535, 65536, 65536, 65536}; // m, s, v, p, t
+        for (int field = 0; field < 5; ++field)
+            for (const int offset : {limits[field] - 1, limits[field]}) {
+                QStringList column{"m", "s", "v", "p", "t"};
+                const QString moved = column.takeAt(field);
+                const WriteResult result =
+                    writeLibrary(grid("0|s|m|1|v|p|t"), column << QString(offset - 9, 'a'),
+                                 writerCatalogue(), {});
+                QCOMPARE(result.message, offset < limits[field] ? "" : "String Limit Reached");
+                if (offset < limits[field])
+                    QCOMPARE(decode(result.bytes)->dictionary.last(),
+                             (DictionaryEntry{moved, quint32(offset)}));
+            }
+    }
+};
+
+QTEST_GUILESS_MAIN(TestLibrary)
+#include "tst_library.moc"

@@ -1,0 +1,476 @@
+// The editor as a user drives it: the form, opening libraries and models, adding and swapping
+// materials, saving, drops, and the messages each of these shows.
+#include "app/ext_2.h"
+#include "app/mainwindow.h"
+#include "app/qv_qtablewidget.h"
+#include "authoring/dialog.h"
+#include "mtls/block.h"
+#include "support/core/blockbuilder.h"
+#include "support/gui/modalanswerer.h"
+#include "support/gui/windowhelpers.h"
+#include "ui_mainwindow.h"
+
+#include <QComboBox>
+#include <QFontDatabase>
+#include <QLineEdit>
+#include <QMimeData>
+#include <QProcess>
+#include <QScopeGuard>
+#include <QtTest>
+
+using namespace testdata;
+using namespace testwindow;
+
+namespace {
+
+const QString NothingToSave = "No MTL data loaded. Load/add a Material to save file.";
+const QString Missing = "Cannot open file : No such file or directory";
+
+struct Window {
+    ScratchDirectory scratch;
+    MainWindow w;
+    ModalAnswerer answers;
+    QTableWidget* materials = w.ui->ExternalTable;
+    QTableWidget* dictionary = w.ui->OriginalTable;
+    ~Window()
+    {
+        delete w.dialog;
+        QFile::remove(MainWindow::previewPath());
+    }
+    QString open(const QString& name, const QByteArray& bytes = QByteArray())
+    {
+        if (!bytes.isNull() && !writeFile(scratch.path(name), bytes))
+            qFatal("cannot write %s", qPrintable(name));
+        call(w, "open_mtl", scratch.path(name));
+        return scratch.path(name);
+    }
+    QString row(int r) const { return rowTexts(materials, r).join('|'); }
+    QString rows() const
+    {
+        QStringList all;
+        for (int r = 0; r < materials->rowCount(); ++r)
+            all << (button(r) ? "B" : "") + row(r);
+        return all.join('\n');
+    }
+    QString captions() const
+    {
+        return w.ui->ExternalLabel->text() + "|" + w.ui->OriginalLabel->text() + "|" +
+               w.ui->label->text();
+    }
+    QPushButton* button(int r) const
+    {
+        return qobject_cast<QPushButton*>(materials->cellWidget(r, 1));
+    }
+    QLineEdit* nameField() const { return w.dialog->findChild<QLineEdit*>("lineEdit"); }
+    QComboBox* shaders() const { return w.dialog->findChild<QComboBox*>("comboBox"); }
+    // The dialog's button that reads "OK" is the one named "cancel", and the other way round.
+    void submit(const QString& name, const QString& shader = QString())
+    {
+        if (!shader.isEmpty())
+            shaders()->setCurrentText(shader);
+        nameField()->setText(name);
+        QTest::mouseClick(w.dialog->findChild<QPushButton*>("cancel"), Qt::LeftButton);
+    }
+    void cancel() { QTest::mouseClick(w.dialog->findChild<QPushButton*>("ok"), Qt::LeftButton); }
+    QString messages() const
+    {
+        QStringList texts;
+        for (const ModalAnswerer::Message& m : answers.messages())
+            texts << m.title + ": " + m.text;
+        return texts.join('\n');
+    }
+};
+
+void drop(QWidget* target, const QStringList& paths)
+{
+    QMimeData mime;
+    QList<QUrl> urls;
+    for (const QString& path : paths)
+        urls << (path.startsWith("http") ? QUrl(path) : QUrl::fromLocalFile(path));
+    mime.setUrls(urls);
+    QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(target, &enter);
+    QVERIFY(enter.isAccepted() && enter.dropAction() == Qt::CopyAction);
+    QDropEvent event(QPointF(5, 5), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(target, &event);
+}
+
+} // namespace
+
+class TestWindow : public QObject {
+    Q_OBJECT
+
+private slots:
+    // The whole form as it starts: per object "property=value" pairs ("entries": a menu's
+    // actions with their shortcut and what is off).
+    void form()
+    {
+        const char* rows[][2] = {
+            {"MainWindow", "windowTitle=Quorvane Lathrine v1.04a|width=1054|height=675"},
+            {"QV_Title", "text= Quorvane    Lathrine v1.04a|enabled=false|flat=true"},
+            {"ExternalLabel", "text=    Materials Table     "},
+            {"OriginalLabel", "text=   Open MTLs File"},
+            {"label", "text=Items:    "},
+            {"label_3", "text=  MTLs Dictionary:"},
+            {"label_2", "text=MTLs"},
+            {"MTL_Button_0", "text=Open MTLs"},
+            {"pushButton", "text=Add Material"},
+            {"pushButton_2", "text=Save MTLs File as"},
+            {"ExternalTable", "rowCount=2|columnCount=1|editTriggers=0"},
+            {"OriginalTable", "rowCount=2|columnCount=1|editTriggers=0"},
+            {"menuFile", "entries=Open MTLs Ctrl+R;Save MTLs File Ctrl+S;Exit"},
+            {"menuEdit", "entries=Add New Material Ctrl+N;Enable Cell Edits;Clear View Ctrl+T;"
+                         "UnQueue All hidden disabled;Clear All hidden;Add Swap Button hidden;"
+                         "Index Shaders"},
+            {"menuHelp", "entries=Quorvane Github"},
+            {"Dialog", "windowTitle=Quorvane Lathrine|modal=false|width=330|height=172"},
+            {"cancel", "text=OK"},
+            {"ok", "text=Cancel"},
+            {"label", "text=Set New Material:"},
+            {"IDlabel", "text=Model Name:"},
+            {"shaderlabel", "text=Model Shader:"},
+            {"comboBox", "currentText=yCS_gear_Normal"}};
+        Window win;
+        QObject* root = &win.w;
+        for (const auto& row : rows) {
+            if (row[0] == QLatin1String("Dialog"))
+                root = win.w.dialog;
+            QObject* object =
+                root->objectName() == row[0] ? root : root->findChild<QObject*>(row[0]);
+            QVERIFY2(object, row[0]);
+            for (const QString& pair : QString(row[1]).split('|')) {
+                const QString property = pair.section('=', 0, 0);
+                QString found = object->property(qPrintable(property)).toString();
+                if (auto* menu = qobject_cast<QMenu*>(object)) {
+                    QStringList entries;
+                    for (QAction* a : menu->actions()) {
+                        const bool hidden = !a->isVisible();
+                        a->setVisible(true); // a hidden action also reads as disabled
+                        entries << (a->text() + " " + a->shortcut().toString()).trimmed() +
+                                       (hidden ? " hidden" : "") +
+                                       (a->isEnabled() ? "" : " disabled");
+                    }
+                    found = entries.join(';');
+                }
+                QCOMPARE(row[0] + ("." + property + "=" + found), row[0] + ("." + pair));
+            }
+        }
+        const QMetaObject* meta = &MainWindow::staticMetaObject;
+        QStringList methods;
+        for (int i = meta->methodOffset(); i < meta->methodCount(); ++i)
+            methods << meta->method(i).methodSignature();
+        QCOMPARE(methods.join(' '),
+                 QString("textFocus(QStringList) open_mtl(QString) on_actionExit_triggered() "
+                         "ok(QString) on_actionQuorvane_Github_triggered() "
+                         "on_MTL_Button_0_clicked() on_actionOpen_MDL_triggered() "
+                         "MTLDictionary(int) dropEvent(QDropEvent*) "
+                         "dragEnterEvent(QDragEnterEvent*) rebuild_mtl() on_pushButton_2_clicked() "
+                         "on_actionMerge_Quee_triggered() on_pushButton_clicked() hide_dialog() "
+                         "dialog_clicked(QStringList) add_material(QString,QString) "
+                         "on_actionAdd_Material_triggered() on_actionQueue_All_triggered() "
+                         "formatTable() rebuild_mtltempFile(QString) Swap_MTL() "
+                         "on_actionAdd_Swap_Button_triggered() on_actionUnQueue_All_triggered() "
+                         "merge_MDL(QString) on_actionEnable_Cell_Edits_triggered()"));
+        QVERIFY(win.dictionary->styleSheet().contains("url(:/new/prefix1/avatar_male.png)"));
+        QVERIFY(win.materials->styleSheet().contains("url(:/new/prefix1/avatar_male1.png)"));
+        for (const char* image : {"avatar_male.png", "avatar_male1.png", "save_as.png",
+                                  "qr_red.ico", "qr_logo_256.ico"})
+            QVERIFY2(!QImage(QString(":/new/prefix1/") + image).isNull(), image);
+        for (int id = 0; id < 10; ++id) // the first window registered ten faces
+            QCOMPARE(QFontDatabase::applicationFontFamilies(id), QStringList{"Lato"});
+    }
+
+    void openLibrary()
+    {
+        Window win;
+        win.open("rich.mtls", richBlock());
+        QCOMPARE(win.w.current_file, win.open("gear.mtls", exampleBlock()));
+        QCOMPARE(win.captions(), QString("gear.mtls   |  Found 1 materials:|Items: 1   "));
+        QCOMPARE(win.dictionary->rowCount(), 5);
+        QCOMPARE(rowTexts(win.dictionary, 4).join('|'), QString("4|tex_d|29"));
+        QCOMPARE(win.rows(), QString("B0|<none>|yCS_gear|mat|1|Normal|colorMap|tex_d"));
+        QStringList headers;
+        for (const QTableWidget* table : {win.dictionary, win.materials})
+            for (int c = 0; c < table->columnCount(); ++c)
+                headers << table->horizontalHeaderItem(c)->text() +
+                               (table->isColumnHidden(c) ? "-" : "");
+        QCOMPARE(headers.join('|'), QString("  Index|Item|Offset|  Index| |Main Shader|Model_ID|"
+                                            "SubMtls #|P0|P1|P2|P3-|P4-|P5-|P6-|P7-|P8-|P9-|P10-"));
+        QCOMPARE(win.materials->item(0, 0)->textAlignment(), int(Qt::AlignCenter));
+        QCOMPARE(win.materials->item(0, 2)->textAlignment(), int(Qt::AlignCenter));
+        QCOMPARE(win.materials->columnWidth(1), 110);
+        QVERIFY(win.materials->updatesEnabled());
+        QCOMPARE(win.button(0)->text() + win.button(0)->font().family(),
+                 QString("MODIFYLato Semibold"));
+        QCOMPARE(win.button(0)->font().pointSize(), 8);
+        for (const auto& [offset, text] :
+             {std::pair{0, "mat"}, {29, "tex_d"}, {14, ""}, {35, ""}}) {
+            QString found;
+            QMetaObject::invokeMethod(&win.w, "MTLDictionary", Qt::DirectConnection,
+                                      Q_RETURN_ARG(QString, found), Q_ARG(int, offset));
+            QCOMPARE(found, QString(text));
+        }
+        QCOMPARE(
+            QSettings("MTLs_Shaders.ini", QSettings::IniFormat).value("Flags/yCS_gear::Normal"),
+            QVariant(QStringList{"1", "2", "3", "4"}));
+        // The widest row keeps its columns; no main shader item in any row hides them all.
+        win.open("rich.mtls", richBlock());
+        QVERIFY(!win.materials->isColumnHidden(17));
+        win.open("e.mtls", buildBlock({"", "m", "v"}, {RawMaterial{1, 0, 3, {}, 0, {}}}));
+        QVERIFY(win.materials->isColumnHidden(5) && !win.materials->isColumnHidden(4));
+    }
+
+    // What is not a library leaves the view as it was; a model name goes to the import.
+    void openRefused()
+    {
+        const char* cases[][4] = {{"bad.mtls", "", "Invalid File", "kept"},
+                                  {"bad.mtls", "MTLS\5\0\0\0", "Invalid File", "kept"},
+                                  {"bad.mtls", nullptr, "Missing", "kept"},
+                                  {"bad.mdl", nullptr, "Missing", "kept"},
+                                  {"a.MDL", "example", "Invalid File", ""},
+                                  {"a.mdl.mtls", "example", "", "a.mdl.mtls"}};
+        for (const auto& c : cases) {
+            Window win;
+            const QString good = win.open("good.mtls", exampleBlock());
+            const QByteArray catalogue = readFile("MTLs_Shaders.ini");
+            const QString message = c[2] == QLatin1String("Missing") ? Missing : c[2];
+            if (!message.isEmpty())
+                win.answers.expectMessage();
+            win.open(c[0], !c[1] ? QByteArray() : *c[1] == 'e' ? exampleBlock() : QByteArray(c[1]));
+            QCOMPARE(win.messages(), message.isEmpty() ? "" : "Warning: " + message);
+            const QString shown = *c[3] == 'k' ? good : *c[3] ? win.scratch.path(c[3]) : "";
+            QCOMPARE(win.w.current_file, shown);
+            QCOMPARE(win.materials->rowCount(), shown.isEmpty() ? 2 : 1);
+            QCOMPARE(readFile("MTLs_Shaders.ini"), catalogue);
+        }
+    }
+
+    void truncatedFiles()
+    {
+        Window win;
+        const QByteArray whole = richBlock();
+        for (int size = 12; size < whole.size(); ++size) {
+            win.open("cut.mtls", whole.left(size));
+            const int rows = win.materials->rowCount();
+            // The notice comes first; where the texture hashes point may follow.
+            QVERIFY(win.w.statusBar()->currentMessage().startsWith(
+                size < 108
+                    ? QString("The file is truncated: no material could be read.")
+                    : QString("The file is truncated: %1 of 3 materials could be read.").arg(rows)));
+            QVERIFY(rows == 0 || win.button(rows - 1));
+        }
+        win.open("cut.mtls", whole);
+        QVERIFY(!win.w.statusBar()->currentMessage().contains("truncated"));
+        QVERIFY(win.messages().isEmpty());
+    }
+
+    void addAndSwap()
+    {
+        Window win;
+        win.answers.expectMessage();
+        QTest::mouseClick(win.w.ui->pushButton, Qt::LeftButton);
+        win.submit("");
+        QCOMPARE(win.messages(), QString("Warning: Model Name cannot be empty."));
+        QVERIFY(win.w.dialog->isVisible() && !QFile::exists(MainWindow::previewPath()));
+        win.cancel();
+        QVERIFY(!win.w.dialog->isVisible());
+
+        const QByteArray library =
+            buildBlock({"mat", "yCS_gear", "Normal", "colorMap", "tex_d", "hash"},
+                       {{0, 4, 13, {1, 2, 3, 4}, 2, {entry4(20, 29), entry5(35, 7)}}});
+        const QString opened = win.open("lib.mtls", library);
+        win.w.ui->actionAdd_Material->trigger();
+        QCOMPARE(win.shaders()->currentText() + win.nameField()->text(),
+                 QString("yCS_gear::Normal"));
+        win.submit("Car_ALPHA");
+        QVERIFY(!win.w.dialog->isVisible());
+        QCOMPARE(win.w.current_file, MainWindow::previewPath());
+        // A swap abandoned by Cancel or by closing the dialog leaves the next add appending.
+        for (bool closed : {false, true}) {
+            QTest::mouseClick(win.button(0), Qt::LeftButton);
+            QVERIFY(win.w.swap_pending);
+            closed ? void(win.w.dialog->close()) : win.cancel();
+            QVERIFY(!win.w.swap_pending);
+            QTest::mouseClick(win.w.ui->pushButton, Qt::LeftButton);
+            win.submit(closed ? "Extra2" : "Extra");
+        }
+        QStringList sent; // what the window tells the dialog: the row's main shader and name
+        connect(&win.w, &MainWindow::textFocus,
+                [&sent](const QStringList& names) { sent = names; });
+        QTest::mouseClick(win.button(1), Qt::LeftButton);
+        QCOMPARE(win.w.swap_row, 1);
+        QCOMPARE(sent, (QStringList{"yCS_gear", "Car_ALPHA"}));
+        QCOMPARE(win.nameField()->text(), QString("Car_ALPHA"));
+        win.submit("Crown_ALPHA");
+        QCOMPARE(win.rows(),
+                 QString("B0|<none>|yCS_gear|mat|2|Normal|colorMap|tex_d|hash\n"
+                         "B1|<none>|yCS_gear|Crown_ALPHA|2|Normal|colorMap|Crown_color|hash\n"
+                         "B2|<none>|yCS_gear|Extra|2|Normal|colorMap|Extra_color|hash\n"
+                         "B3|<none>|yCS_gear|Extra2|2|Normal|colorMap|Extra2_color|hash"));
+        QCOMPARE(win.materials->findChildren<QPushButton*>().size(), 4); // old ones deleted at once
+        QCOMPARE(readFile(opened), library);
+        const auto preview = mtls::decode(readFile(MainWindow::previewPath()));
+        QCOMPARE(preview->materials[0].items[1].first, mtls::PreviewHash);
+        // An unknown shader gives a row of five cells; a fresh window drops its two rows.
+        win.w.ui->actionQueue_All->trigger();
+        callAdd(win.w, "Lonely", "noSuch");
+        QCOMPARE(win.rows(), QString("B0|<none>|noSuch|Lonely|0|noSuch"));
+        QCOMPARE(mtls::decode(readFile(MainWindow::previewPath()))->dictionaryTexts(),
+                 (QStringList{"noSuch", "Lonely", ""}));
+    }
+
+    // Per case: library, slot, announce flag, the file dialog's answer ("" not asked, "-"
+    // cancelled), the message. Only a written file is shown; nothing else changes a file.
+    void save()
+    {
+        const QStringList big{"mat", "yCS_gear", "Normal", QString(65520, 'x'), "big"};
+        const QByteArray libraries[] = {
+            exampleBlock(),
+            QByteArray(),
+            buildBlock({"a", "b"}, {}),
+            richBlock(),
+            buildBlock({"m", "s", "v", "weird"}, {{0, 2, 4, {}, 1, {{6, 6, le32(0)}}}}),
+            buildBlock(big, {{65535, 4, 13, {}, 0, {}}})};
+        const char* cases[][5] = {
+            {"0", "on_pushButton_2_clicked", "", "new.mtls", "File Saved Successfully."},
+            {"0", "on_actionMerge_Quee_triggered", "", "new.mtls", "File Saved Successfully."},
+            {"0", "rebuild_mtl", "", "new.mtls", ""},
+            {"0", "rebuild_mtl", "announce", "new.mtls", "File Saved Successfully."},
+            {"0", "on_pushButton_2_clicked", "", "-", ""},
+            {"1", "on_pushButton_2_clicked", "", "",
+             "No MTL data loaded. Load/add a Material to save file."},
+            {"2", "rebuild_mtl", "", "", "No MTL data loaded."},
+            {"3", "on_pushButton_2_clicked", "", "old.mtls", "Unknown parameter type: odd"},
+            {"4", "on_pushButton_2_clicked", "", "old.mtls", "Unknown parameter type: weird"},
+            {"0", "on_pushButton_2_clicked", "", "no/x.mtls",
+             "Cannot open file : No such file or directory"},
+            {"5", "on_pushButton_2_clicked", "", "limit.mtls", "String Limit Reached"}};
+        for (const auto& c : cases) {
+            const QByteArray library = libraries[*c[0] - '0'];
+            Window win;
+            const QString in = library.isEmpty() ? QString() : win.open("in.mtls", library);
+            const QString output = c[3], path = win.scratch.path(output);
+            QVERIFY(writeFile(win.scratch.path("old.mtls"), "old"));
+            const QString before = win.rows();
+            if (output == "-")
+                win.answers.expectFileDialogCancel();
+            else if (!output.isEmpty())
+                win.answers.expectFileDialog(path);
+            if (*c[4])
+                win.answers.expectMessage();
+            win.w.announce_save = *c[2];
+            call(win.w, c[1]);
+            QCOMPARE(win.answers.fileDialogs().size(), output.isEmpty() ? 0 : 1);
+            for (const ModalAnswerer::FileDialogSeen& dialog : win.answers.fileDialogs())
+                QCOMPARE(dialog.title + dialog.nameFilters.join(';'),
+                         QString("Save MTLs File as2K23 MTLs (*.mtls)"));
+            QCOMPARE(win.messages(), *c[4] ? "Warning: " + QString(c[4]) : "");
+            QVERIFY(!win.w.announce_save);
+            QCOMPARE(win.w.current_file, output == "new.mtls" ? path : in);
+            if (output == "new.mtls")
+                QCOMPARE(readFile(path), library);
+            QCOMPARE(readFile(win.scratch.path("old.mtls")), QByteArray("old"));
+            QCOMPARE(win.rows(), before);
+        }
+    }
+
+    // A disk that fills up during the save keeps the old file and leaves nothing behind.
+    void fullDisk()
+    {
+        Window win;
+        const QString disk = win.scratch.path("disk");
+        QVERIFY(QDir().mkpath(disk));
+        if (QProcess::execute("mount", {"-t", "tmpfs", "-o", "size=64k", "tmpfs", disk}) != 0)
+            QSKIP("cannot mount a small memory file system here");
+        const auto unmount = qScopeGuard([&disk] { QProcess::execute("umount", {disk}); });
+        win.open("in.mtls",
+                 buildBlock({"m", "s", "v", QString(30000, 'f')}, {{0, 2, 4, {}, 0, {}}}));
+        QVERIFY(writeFile(disk + "/x.mtls", "old"));
+        QFile ballast(disk + "/ballast");
+        QVERIFY(ballast.open(QIODevice::WriteOnly | QIODevice::Unbuffered));
+        while (ballast.write(QByteArray(4096, 'f')) == 4096 && ballast.size() < (1 << 20))
+            continue;
+        QVERIFY(ballast.resize(ballast.size() - 2 * 4096)); // room for a part of the block
+        ballast.close();
+        win.answers.expectFileDialog(disk + "/x.mtls");
+        win.answers.expectMessage();
+        call(win.w, "on_pushButton_2_clicked");
+        QCOMPARE(win.messages(), QString("Warning: Cannot write file : No space left on device"));
+        QCOMPARE(readFile(disk + "/x.mtls"), QByteArray("old"));
+        QCOMPARE(QDir(disk).entryList(QDir::Files | QDir::Hidden).size(), 2);
+        QCOMPARE(win.w.current_file, win.scratch.path("in.mtls"));
+    }
+
+    void drops()
+    {
+        Window win;
+        QStringList paths, heard;
+        for (const char* name : {"bad_b.mdl", "bad_a.MTLS", "bad_c.mtls"})
+            QVERIFY(writeFile(*paths.insert(paths.end(), win.scratch.path(name)), "not a library"));
+        connect(static_cast<ext_2*>(win.dictionary), &ext_2::clicked3,
+                [&](const QString& p) { heard << "d:" + QFileInfo(p).fileName(); });
+        connect(static_cast<qv_qtablewidget*>(win.materials), &qv_qtablewidget::clicked,
+                [&](const QString& p) { heard << "m:" + QFileInfo(p).fileName(); });
+        // The tables take the first file, whatever it is; the window the first library.
+        drop(win.dictionary->viewport(), paths);
+        drop(win.materials->viewport(), paths);
+        QCOMPARE(heard, (QStringList{"d:bad_b.mdl", "m:bad_b.mdl"}));
+        drop(win.w.ui->groupBox, paths.mid(1) + QStringList{win.scratch.path("gone.mtls")});
+        drop(win.w.ui->groupBox, {paths[1], "https://example.org/a.mtls", paths[0]});
+        QCOMPARE(win.messages(), QString("Warning: Invalid File\n").repeated(3).chopped(1));
+    }
+
+    void viewCommands()
+    {
+        Window win;
+        win.open("lib.mtls", exampleBlock());
+        win.answers.expectMessage();
+        win.w.ui->actionEnable_Cell_Edits->trigger();
+        QCOMPARE(win.messages(), QString("Warning: TableProperty edits enabled"));
+        QCOMPARE(win.materials->editTriggers(), QAbstractItemView::DoubleClicked);
+        win.w.swap_pending = true;
+        win.w.ui->actionIndex_Shaders->trigger();
+        QCOMPARE(win.w.current_file, win.scratch.path("lib.mtls"));
+        win.w.ui->actionQueue_All->trigger();
+        QCOMPARE(win.captions(), QString("    Materials Table     |   Open MTLs File|Items:    "));
+        QVERIFY(win.w.current_file.isEmpty() && win.w.swap_pending);
+        for (const QTableWidget* table : {win.materials, win.dictionary})
+            QVERIFY(table->rowCount() == 2 && table->columnCount() == 1 && !table->item(0, 0) &&
+                    table->horizontalHeader()->isHidden());
+        win.answers.expectMessage();
+        win.w.ui->pushButton_2->click();
+        QVERIFY(win.messages().endsWith(NothingToSave));
+        // Exit ends the loop at once with 0, the dialog open.
+        win.w.dialog->show();
+        QTimer::singleShot(0, win.w.ui->actionExit, &QAction::trigger);
+        QTimer::singleShot(5000, &win.w, [] { QCoreApplication::exit(7); });
+        QCOMPARE(QCoreApplication::exec(), 0);
+    }
+
+    void buttonsFollowTheRowsInView()
+    {
+        Window win;
+        win.w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&win.w));
+        auto shownAt = [&](int r) {
+            return win.button(r)->isVisible() &&
+                   win.button(r)->geometry() ==
+                       win.materials->visualRect(win.materials->model()->index(r, 1));
+        };
+        win.open("one.mtls", exampleBlock()); // fewer rows than the view holds
+        QCoreApplication::processEvents();
+        QVERIFY(shownAt(0));
+        const QVector<RawMaterial> many(300, RawMaterial{0, 4, 8, {}, 0, {}});
+        win.open("many.mtls", buildBlock({"mat", "yCS", "Normal"}, many));
+        QCoreApplication::processEvents();
+        QVERIFY(shownAt(0) && !win.button(299)->isVisible());
+        win.materials->scrollToBottom();
+        QCoreApplication::processEvents();
+        QVERIFY(shownAt(299) && !win.button(0)->isVisible());
+        QTest::mouseClick(win.button(299), Qt::LeftButton);
+        QCOMPARE(win.w.swap_row, 299);
+    }
+};
+
+QTEST_MAIN(TestWindow)
+#include "tst_window.moc"
