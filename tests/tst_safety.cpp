@@ -9,7 +9,6 @@
 #include "support/gui/windowhelpers.h"
 #include "ui_mainwindow.h"
 
-#include <QMessageBox>
 #include <QProcess>
 #include <QScopeGuard>
 #include <QtTest>
@@ -28,8 +27,7 @@ QByteArray contents(const QString& path)
 }
 
 // The example library with more dictionary strings after tex_d (the first at offset 35).
-QByteArray exampleWith(const QStringList& extra, const QVector<RawItem>& items = {entry4(20, 29)},
-                       quint16 name = 0)
+QByteArray exampleWith(const QStringList& extra, const QVector<RawItem>& items, quint16 name = 0)
 {
     return buildBlock(QStringList{"mat", "yCS_gear", "Normal", "colorMap", "tex_d"} + extra,
                       {{name, 4, 13, {1, 2, 3, 4}, quint16(items.size()), items}});
@@ -38,18 +36,10 @@ QByteArray exampleWith(const QStringList& extra, const QVector<RawItem>& items =
 // Its name is the string after the dictionary, at 65535: past what a save can refer to.
 const QByteArray Limit = exampleWith({QString(65499, 'x')}, {entry4(20, 29)}, 65535);
 
-// A window whose dialog goes with it, that answers Yes when asked to replace a file.
-struct Window : QObject {
+// A window whose dialog goes with it; the program itself never deletes the dialog.
+struct Window {
     MainWindow w;
-    Window() { qApp->installEventFilter(this); }
-    ~Window() override { delete w.dialog; }
-    bool eventFilter(QObject* object, QEvent* event) override
-    {
-        auto* box = qobject_cast<QMessageBox*>(object);
-        if (box && event->type() == QEvent::Show && box->text().contains("already exists"))
-            QTimer::singleShot(0, box, [box] { box->button(QMessageBox::Yes)->click(); });
-        return false;
-    }
+    ~Window() { delete w.dialog; }
 };
 
 // What `mtls` is given and says (stderr, stdout and its exit status, paths relative), and what
@@ -68,15 +58,8 @@ class TestSafety : public QObject {
     Q_OBJECT
 
 private slots:
-    // No folder takes a temporary file here: the window's writes go in place, as in a
-    // read-only folder, where the plain open still lets them.
-    void initTestCase()
-    {
-        mtls::temporaryFileRefused = [](const QString&) { return true; };
-    }
-
-    // A refused or failed save leaves the output as it was and the window as it showed; an
-    // output in full/ meets a full disk.
+    // A refused or failed save leaves the output as it was and the window on its file; an
+    // output in full/ meets a full disk, where the old bytes must be written back.
     // A folder stands where the catalogue would be written: what the loads learn serves the
     // session, and the status bar says so once.
     void editorSavesWholeOrNothing_data()
@@ -84,14 +67,14 @@ private slots:
         QTest::addColumn<QByteArray>("library");
         QTest::addColumn<QString>("output"); // an "old" file is there before the save
         QTest::addColumn<QString>("message");
-        const QByteArray big = exampleWith({QString(30000, 'f')});
-        const QString full = "Cannot write file : No space left on device";
+        const QByteArray big = exampleWith({QString(30000, 'f')}, {entry4(20, 29)});
         QTest::newRow("over its file") << Limit << "in.mtls" << QString("String Limit Reached");
         // hashB (type 5) shows no value cell: the cell after it is a name without a type line.
         QTest::newRow("name after a hash")
             << exampleWith({"a/b", "hashB"}, {entry4(20, 29), entry5(39, 0), entry1(35, 7, 8)})
             << "old.mtls" << QString("Unknown parameter type: a/b");
         QTest::newRow("no temporary file") << big << "old.mtls" << Saved;
+        const QString full = "Cannot write file : No space left on device";
         QTest::newRow("disk full, old file") << big << "full/old.mtls" << full;
         QTest::newRow("disk full, new file") << big << "full/new.mtls" << full;
     }
@@ -101,6 +84,9 @@ private slots:
         QFETCH(QByteArray, library);
         QFETCH(QString, output);
         QFETCH(QString, message);
+        // From here on no folder takes a temporary file: the window's writes go in place, as in
+        // a read-only folder, where the plain open still lets them.
+        mtls::temporaryFileRefused = [](const QString&) { return true; };
         ScratchDirectory files;
         const QString in = files.path("in.mtls"), path = files.path(output);
         QVERIFY(writeFile(in, library) && QDir().mkdir("full") &&
@@ -110,8 +96,7 @@ private slots:
             QSKIP("cannot mount a small memory file system here");
         const auto unmount = qScopeGuard([&] { fill ? QProcess::execute("umount", {"full"}) : 0; });
         QVERIFY(!output.contains("old") || writeFile(path, Old));
-        if (fill) // the write stops short
-            writeFile("full/ballast", QByteArray(1 << 17, 'f'));
+        writeFile("full/ballast", QByteArray(1 << 17, 'f')); // fills a mounted disk
 
         const QByteArray before = contents(path);
         Window window;
@@ -119,16 +104,15 @@ private slots:
             call(window.w, "open_mtl", in);
         const auto notices = window.w.statusBar()->findChildren<QLabel*>("catalogueNotice");
         QVERIFY(notices.size() == 1 &&
-                notices[0]->text().contains(files.path(ShaderCatalogue::DefaultFileName) +
-                                            " cannot be saved (Is a directory)"));
-        const QStringList shown = rowTexts(window.w.ui->ExternalTable, 0);
+                notices[0]->text().contains(QDir::currentPath() +
+                                            "/MTLs_Shaders.ini cannot be saved (Is a directory)"));
         ModalAnswerer answers; // the file dialog and the one box after it
+        answers.replaceExistingFiles();
         answers.expectFileDialog(path);
         answers.expectMessage();
         call(window.w, "on_pushButton_2_clicked");
         QCOMPARE(answers.messages(), (QList<ModalAnswerer::Message>{{"Warning", message}}));
         QCOMPARE(window.w.current_file, message == Saved ? path : in);
-        QCOMPARE(rowTexts(window.w.ui->ExternalTable, 0), shown);
         QCOMPARE(contents(path), message == Saved ? library : before);
     }
 
@@ -139,36 +123,31 @@ private slots:
         QTest::addColumn<ToolCase>("c");
         const QString resave = "resave in.mtls out.mtls --catalogue c.ini";
         const QByteArray example = exampleBlock();
-        const QByteArray blank = buildBlock({"m", "yCS_gear", "Normal"}, {{0, 2, 11, {}, 0, {}}});
         const QStringList names{"mat", "yCS_gear", "Normal", "colorMap", "tex_d", "Other"};
         const RawMaterial first{0, 4, 13, {1, 2, 3, 4}, 1, {entry4(20, 29)}};
-        QTest::newRow("over its input")
-            << ToolCase{Limit, "resave in.mtls in.mtls --catalogue c.ini",
-                        "mtls: in.mtls: String Limit Reached\nexit 1"};
+        // The catalogue cannot be saved under a plain file: what the load learnt still serves.
+        QTest::newRow("over its input") << ToolCase{
+            Limit, "resave in.mtls in.mtls --catalogue plain/c.ini",
+            "mtls: in.mtls: String Limit Reached\nmtls: plain/c.ini: cannot save the shader "
+            "catalogue (Not a directory): what it learns holds for this run only\nexit 1"};
         QTest::newRow("onto a folder")
             << ToolCase{example, "resave in.mtls folder --catalogue c.ini",
                         "mtls: folder: Cannot open file : Is a directory\nexit 2"};
-        // Its cut material is written as a blank one and teaches nothing, nor does a blank one.
+        // Its cut material teaches nothing, nor does the blank one a save writes for it, as the
+        // save's own reload would: yCS_gear::Other stays unknown.
         QTest::newRow("cut") << ToolCase{
             buildBlock(names, {first, {0, 4, 35, {5, 6, 7, 8}, 1, {entry4(20, 29)}}}).chopped(10),
             resave,
             "mtls: in.mtls: 2 of 2 materials read; the file ends inside material 1\n"
             "mtls: in.mtls:100: material 1: parameter count cut off\nexit 1",
             buildBlock(names, {first, {0, 4, 35, {}, 0, {}}})};
-        QTest::newRow("blank") << ToolCase{blank, resave, "exit 0", blank};
         for (const char* name : {"Flags/yCS_gear::Normal", "Shaders/x::y", "a\\b"})
             QTest::newRow(name) << ToolCase{
                 exampleWith({name}, {entry4(20, 29), entry1(35, 7, 8)}), resave,
                 QString("mtls: out.mtls: Unknown parameter type: %1\nexit 1").arg(name)};
-        QTest::newRow("catalogue in a file")
-            << ToolCase{example, "resave in.mtls out.mtls --catalogue plain/c.ini",
-                        "mtls: plain/c.ini: cannot save the shader catalogue (Not a directory): "
-                        "what it learns holds for this run only\nexit 0",
-                        example};
         QTest::newRow("check") << ToolCase{
-            exampleWith(
-                {"myGlobalMap", "my/Map", "my\\Map"},
-                {entry4(20, 0), entry4(35, 29), entry4(47, 29), entry4(54, 29), {13, 6, le32(0)}}),
+            exampleWith({"myGlobalMap", "my/Map", "my\\Map"},
+                        {entry4(20, 0), entry4(35, 29), entry4(47, 29), entry4(54, 29)}),
             "check in.mtls",
             "in.mtls:102: warning: material 0 entry 0: texture value offset 0 has no cell, so a "
             "save takes the next cell for it\n"
@@ -177,8 +156,7 @@ private slots:
             "in.mtls:114: warning: material 0 entry 2: parameter name \"my/Map\" holds \"/\", "
             "so a save cannot write it back\n"
             "in.mtls:122: warning: material 0 entry 3: parameter name \"my\\Map\" holds "
-            "\"\\\", so a save cannot write it back\n"
-            "in.mtls:132: warning: material 0 entry 4: type 6 cannot be saved\nexit 1"};
+            "\"\\\", so a save cannot write it back\nexit 1"};
     }
 
     void toolKeepsTheData()
@@ -191,8 +169,9 @@ private slots:
             QProcess mtls;
             mtls.start(MTLS_BINARY, command.split(' '));
             mtls.waitForFinished(60000);
-            const QString text = mtls.readAllStandardError() + mtls.readAllStandardOutput();
-            return QString(text + "exit %1").arg(mtls.exitCode()).remove(QDir::currentPath() + '/');
+            QString said = mtls.readAllStandardError() + mtls.readAllStandardOutput();
+            return said.remove(QDir::currentPath() + '/') + "exit " +
+                   QString::number(mtls.exitCode());
         };
         QCOMPARE(run(c.command), c.said);
         QCOMPARE(contents("in.mtls"), c.in);
