@@ -116,7 +116,7 @@ private slots:
         QCOMPARE(contents(path), message == Saved ? library : before);
     }
 
-    // in.mtls keeps its bytes. What c.ini learnt from in.mtls must not spoil the example's
+    // Whatever the row, in.mtls keeps its bytes, and what c.ini learnt must not spoil the example's
     // shader: resaved after it, the example keeps its flag words and its one shader.
     void toolKeepsTheData_data()
     {
