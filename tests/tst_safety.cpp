@@ -116,8 +116,8 @@ private slots:
         QCOMPARE(contents(path), message == Saved ? library : before);
     }
 
-    // Whatever the row, in.mtls keeps its bytes, and what c.ini learnt must not spoil the example's
-    // shader: resaved after it, the example keeps its flag words and its one shader.
+    // Whatever the row, in.mtls keeps its bytes, and what c.ini learnt must not spoil the
+    // example's shader: resaved after it, the example keeps its flag words and its one shader.
     void toolKeepsTheData_data()
     {
         QTest::addColumn<ToolCase>("c");
