@@ -35,6 +35,9 @@ public:
     void expectMessage();                       // record the box and press OK
     void expectFileDialog(const QString& path); // type `path` and accept
     void expectFileDialogCancel();              // cancel the dialog
+    // From now on a file dialog's question whether to replace a file is answered Yes, outside
+    // the queue and unrecorded.
+    void replaceExistingFiles();
 
     QList<Message> messages() const { return seenMessages; }
     QList<FileDialogSeen> fileDialogs() const { return seenFileDialogs; }
@@ -42,6 +45,9 @@ public:
     int pending() const { return answers.size(); }
     // Modal windows that came when no answer was queued.
     int unexpected() const { return unexpectedCount; }
+
+protected:
+    bool eventFilter(QObject* object, QEvent* event) override;
 
 private slots:
     void poll();
