@@ -84,4 +84,10 @@ private:
     bool unseenReload = false;
     void deleteSwapButtons();
     void removeSwapColumn(); // column 1, with its buttons deleted at once
+    // The MODIFY column sits at 1, ahead of the base layout's Main Shader column.
+    static constexpr int SwapColumn = 1;
+    // Labels the parameter columns of the base layout shifted by `shift` columns and hides
+    // those at and past the used width.
+    void formatColumns(int shift, int width);
+    void addSwapButtons(); // one per row into the existing swap column
 };
