@@ -12,6 +12,7 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QHeaderView>
+#include <QLocale>
 #include <QPushButton>
 #include <QStatusBar>
 
@@ -36,6 +37,22 @@ QTableWidgetItem* centredItem(const QString& text)
     auto* item = new QTableWidgetItem(text);
     item->setTextAlignment(Qt::AlignCenter);
     return item;
+}
+
+QString tooLargeMessage(const mtls::TableCells& cells)
+{
+    const QLocale numbers(QLocale::English);
+    auto count = [&numbers](qint64 n, const char* one, const char* many) {
+        return numbers.toString(n) + QLatin1Char(' ') + QLatin1String(n == 1 ? one : many);
+    };
+    QString materials = count(cells.rows, "material", "materials");
+    // Name the width when the rows rather than the dictionary make the library too large.
+    if (cells.rows * cells.columns > 3 * cells.strings)
+        materials += QStringLiteral(" of ") + count(cells.columns, "column", "columns");
+    return QStringLiteral("This library is too large to show: %1 and %2; the editor shows at "
+                          "most %3 cells.")
+        .arg(count(cells.strings, "dictionary string", "dictionary strings"), materials,
+             numbers.toString(mtls::MaxTableCells));
 }
 
 void printHashLines(const mtls::WriteResult& result)
@@ -64,6 +81,12 @@ void MainWindow::open_mtl(QString filename)
     }
     if (model) {
         merge_MDL(filename);
+        return;
+    }
+    // Counted before anything is built, so that a library too large to show changes nothing.
+    const std::optional<mtls::TableCells> cells = mtls::tableCells(file.data);
+    if (cells && cells->total() > mtls::MaxTableCells) {
+        warn(tooLargeMessage(*cells));
         return;
     }
     std::optional<mtls::LoadedLibrary> loaded;

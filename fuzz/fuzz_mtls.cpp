@@ -258,10 +258,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     // 6-byte entry with its value), and N entries read whole widen the grid to 2N + 1.
     FUZZ_REQUIRE(first.grid.columnCount <= qMax(qint64(15), 5 + qint64(size) / 2),
                  QStringLiteral("%1 columns from %2 bytes").arg(first.grid.columnCount).arg(size));
-    FUZZ_REQUIRE(qint64(first.grid.rows.size()) * first.grid.columnCount <= mtls::MaxGridCells,
-                 QStringLiteral("%1 rows x %2 columns")
+    // The editor's budget is decided on a count made without the layout: it must be exact.
+    const std::optional<mtls::TableCells> cells = mtls::tableCells(bytes);
+    FUZZ_REQUIRE(cells && cells->strings == first.dictionary.size() &&
+                     cells->rows == first.grid.rows.size() &&
+                     cells->columns == first.grid.columnCount + 1,
+                 QStringLiteral("%1 rows x %2 columns counted as %3 x %4")
                      .arg(first.grid.rows.size())
-                     .arg(first.grid.columnCount));
+                     .arg(first.grid.columnCount)
+                     .arg(cells ? cells->rows : -1)
+                     .arg(cells ? cells->columns : -1));
 
     ShaderCatalogue catalogue = ShaderCatalogue::inMemory();
     for (const mtls::CatalogueRecord& record : first.records)

@@ -1,7 +1,11 @@
 #include "mtls/blockcheck.h"
 
+#include <QHash>
 #include <QSet>
 #include <algorithm>
+#include <limits>
+#include <set>
+#include <vector>
 
 namespace mtls {
 
@@ -14,65 +18,124 @@ constexpr int VariantField = 6;
 constexpr int ItemNameField = 0;
 constexpr int ItemValueField = 4;
 
-class ReferenceCheck {
+// Offsets where a dictionary string starts. References are 16-bit, so only the first 64 KiB
+// of the dictionary can be named: one bit per offset there.
+class Starts {
 public:
-    ReferenceCheck(const Block& block, QVector<Finding>& findings) : findings(findings)
+    void add(quint32 offset)
     {
-        starts.reserve(block.dictionary.size());
-        for (const DictionaryEntry& entry : block.dictionary)
-            starts.insert(entry.offset);
+        if (offset < Size)
+            bits[offset] = true;
+    }
+    bool contains(quint32 offset) const { return offset < Size && bits[offset]; }
+
+private:
+    static constexpr quint32 Size = 65536;
+    std::vector<bool> bits = std::vector<bool>(Size);
+};
+
+// Checks every reference as the walk meets it, and hands each finding on in offset order,
+// the walk's own findings merged in.
+class ReferenceCheck : public BlockVisitor {
+public:
+    ReferenceCheck(const Block& block, const std::function<void(const Finding&)>& report)
+        : block(block), report(report)
+    {
     }
 
-    void material(int index, const Material& material)
+    void string(const char*, qint64, quint32 offset) override { starts.add(offset); }
+
+    void head(const Material& material) override
     {
-        const QString who = QStringLiteral("material %1").arg(index);
-        headField(who, QStringLiteral("Model_ID"), material.modelId,
+        who = QStringLiteral("material %1").arg(index);
+        entry = 0;
+        headField(QStringLiteral("Model_ID"), material.modelId,
                   material.blockOffset + ModelIdField);
-        headField(who, QStringLiteral("main shader"), material.mainShader,
+        headField(QStringLiteral("main shader"), material.mainShader,
                   material.blockOffset + MainShaderField);
         reference(who, QStringLiteral("shader variant"), material.variant,
                   material.blockOffset + VariantField);
-        int entry = 0;
-        for (const Item& item : material.items) {
-            if (item.isGlobalFlag())
-                continue;
-            const QString where = who + QStringLiteral(" entry %1").arg(entry++);
-            reference(where, QStringLiteral("parameter name"), item.name,
-                      item.blockOffset + ItemNameField);
-            // Only a type-4 value is a reference; the other value words are numbers.
+    }
+
+    void item(const Item& item) override
+    {
+        if (item.isGlobalFlag())
+            return;
+        const qint64 at = item.blockOffset;
+        // Only a type-4 value is a reference; the other value words are numbers.
+        const bool nameKnown = starts.contains(item.name);
+        const bool valueKnown = item.type != 4 || starts.contains(item.valueWord());
+        if (!nameKnown || !valueKnown) {
+            const QString where = who + QStringLiteral(" entry %1").arg(entry);
+            reference(where, QStringLiteral("parameter name"), item.name, at + ItemNameField);
             if (item.type == 4)
                 reference(where, QStringLiteral("texture value"), item.valueWord(),
-                          item.blockOffset + ItemValueField);
+                          at + ItemValueField);
         }
+        ++entry;
     }
+
+    void material(const Material&) override { ++index; }
+
+    // Everything still held back, once the walk is over.
+    void finish() { pass(std::numeric_limits<qint64>::max()); }
 
 private:
     // The name and main shader must also stay below the writers' limit, or the library
     // cannot be saved again as it stands.
-    void headField(const QString& who, const QString& field, quint16 offset, qint64 at)
+    void headField(const QString& field, quint16 offset, qint64 at)
     {
         if (!reference(who, field, offset, at))
             return;
         if (offset >= HeadOffsetLimit)
-            findings.append({at, QStringLiteral("%1: %2 offset %3 is past %4, the last one a "
-                                                "saved name or main shader can use")
-                                     .arg(who, field)
-                                     .arg(offset)
-                                     .arg(HeadOffsetLimit - 1)});
+            emitFinding({at, QStringLiteral("%1: %2 offset %3 is past %4, the last one a "
+                                            "saved name or main shader can use")
+                                 .arg(who, field)
+                                 .arg(offset)
+                                 .arg(HeadOffsetLimit - 1)});
     }
 
-    bool reference(const QString& who, const QString& field, quint16 offset, qint64 at)
+    bool reference(const QString& where, const QString& field, quint16 offset, qint64 at)
     {
         if (starts.contains(offset))
             return true;
-        findings.append({at, QStringLiteral("%1: %2 offset %3 starts no dictionary string")
-                                 .arg(who, field)
-                                 .arg(offset)});
+        emitFinding({at, QStringLiteral("%1: %2 offset %3 starts no dictionary string")
+                             .arg(where, field)
+                             .arg(offset)});
         return false;
     }
 
-    QVector<Finding>& findings;
-    QSet<quint32> starts;
+    // References come in offset order; the walk's findings may lie ahead of them (and come
+    // first at the same offset).
+    void emitFinding(const Finding& finding)
+    {
+        pass(finding.offset);
+        report(finding);
+    }
+
+    void pass(qint64 upTo)
+    {
+        for (; taken < block.findings.size(); ++taken) {
+            const Finding& next = block.findings.at(taken);
+            const auto at =
+                std::upper_bound(held.begin(), held.end(), next.offset,
+                                 [](qint64 offset, const Finding& f) { return offset < f.offset; });
+            held.insert(at, next);
+        }
+        int sent = 0;
+        while (sent < held.size() && held.at(sent).offset <= upTo)
+            report(held.at(sent++));
+        held.remove(0, sent);
+    }
+
+    const Block& block;
+    const std::function<void(const Finding&)>& report;
+    Starts starts;
+    QString who;
+    int index = 0;
+    int entry = 0;
+    int taken = 0;         // walk findings moved to `held`
+    QVector<Finding> held; // walk findings not yet passed on, by offset
 };
 
 QString magicProblem(const QByteArray& data)
@@ -86,18 +149,62 @@ QString magicProblem(const QByteArray& data)
 
 } // namespace
 
+void checkBlock(const QByteArray& data, const std::function<void(const Finding&)>& report)
+{
+    Block block;
+    ReferenceCheck check(block, report);
+    if (!walk(data, block, check)) {
+        report({0, magicProblem(data)});
+        return;
+    }
+    check.finish();
+}
+
 QVector<Finding> checkBlock(const QByteArray& data)
 {
-    const std::optional<Block> block = decode(data);
-    if (!block)
-        return {{0, magicProblem(data)}};
-    QVector<Finding> findings = block->findings;
-    ReferenceCheck references(*block, findings);
-    for (int i = 0; i < block->materials.size(); ++i)
-        references.material(i, block->materials.at(i));
-    std::stable_sort(findings.begin(), findings.end(),
-                     [](const Finding& a, const Finding& b) { return a.offset < b.offset; });
+    QVector<Finding> findings;
+    checkBlock(data, [&findings](const Finding& finding) { findings.append(finding); });
     return findings;
+}
+
+namespace {
+
+// The texts a record can name, and the distinct pairs of main shader and variant.
+class ShaderPairs : public BlockVisitor {
+public:
+    void string(const char* text, qint64 length, quint32 offset) override
+    {
+        if (offset <= 0xFFFF && !texts.contains(quint16(offset)))
+            texts.insert(quint16(offset), QString::fromUtf8(text, int(length)));
+    }
+    void head(const Material& material) override
+    {
+        pairs.insert(quint32(material.mainShader) << 16 | material.variant);
+    }
+    QStringList names() const
+    {
+        std::set<QString> sorted;
+        for (quint32 pair : pairs)
+            sorted.insert(texts.value(quint16(pair >> 16)) + QStringLiteral("::") +
+                          texts.value(quint16(pair & 0xFFFF)));
+        return QStringList(sorted.begin(), sorted.end());
+    }
+
+private:
+    QHash<quint16, QString> texts;
+    QSet<quint32> pairs;
+};
+
+} // namespace
+
+std::optional<BlockSummary> summarize(const QByteArray& data)
+{
+    BlockSummary summary;
+    ShaderPairs pairs;
+    if (!walk(data, summary.block, pairs))
+        return std::nullopt;
+    summary.shaders = pairs.names();
+    return summary;
 }
 
 } // namespace mtls
