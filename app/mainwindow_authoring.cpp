@@ -106,14 +106,10 @@ void MainWindow::Swap_MTL()
 void MainWindow::merge_MDL(QString filename)
 {
     on_actionQueue_All_triggered();
-    const mtls::FileBytes file = mtls::readLibraryFile(filename);
-    if (!file.error.isEmpty()) {
-        warn(file.error);
-        return;
-    }
-    const std::optional<authoring::ModelFile> model = authoring::readModelFile(file.data);
+    QString error;
+    const std::optional<authoring::ModelFile> model = authoring::readModelFileAt(filename, error);
     if (!model) {
-        warn(QStringLiteral("Invalid File"));
+        warn(error.isEmpty() ? QStringLiteral("Invalid File") : error);
         return;
     }
     swap_pending = false;
