@@ -92,11 +92,15 @@ int info(const QStringList& files, Streams io)
 
 int dump(const QString& file, bool json, Streams io)
 {
-    int status = Success;
-    const std::optional<mtls::Block> block = readBlock(file, io.err, status);
-    if (!block)
-        return status;
-    io.out << (json ? dumpJson(*block) : dumpText(*block));
+    const mtls::FileBytes bytes = mtls::readLibraryFile(file);
+    if (!bytes.error.isEmpty()) {
+        report(io.err, file, bytes.error);
+        return Failure;
+    }
+    if (!writeDump(bytes.data, json, io.out)) {
+        report(io.err, file, QLatin1String(InvalidFileMessage));
+        return Problems;
+    }
     return Success;
 }
 

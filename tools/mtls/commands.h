@@ -26,9 +26,9 @@ int dump(const QString& file, bool json, Streams io);
 int check(const QStringList& files, Streams io);
 int resave(const QString& in, const QString& out, const QString& catalogue, Streams io);
 
-// The two forms of `dump`.
-QString dumpText(const mtls::Block& block);
-QString dumpJson(const mtls::Block& block);
+// The two forms of `dump`, text or JSON, written to `out` as the block is read; false when
+// `data` is not an MTLs block.
+bool writeDump(const QByteArray& data, bool json, QTextStream& out);
 
 // Reads and decodes `path`; on failure reports why on `err` (the editor's words) and sets
 // `status` to the exit status that failure calls for.
