@@ -98,6 +98,13 @@ private:
     QLabel* catalogueNotice = nullptr;
     bool windowClosed = false;
 
+    // The MODIFY column sits at 1, ahead of the base layout's Main Shader column.
+    static constexpr int SwapColumn = 1;
+    // Labels the parameter columns of the base layout shifted by `shift` columns and hides
+    // those at and past the used width.
+    void formatColumns(int shift, int width);
+    void addSwapButtons(); // one per row into the existing swap column
+
 protected:
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;

@@ -16,6 +16,7 @@
 #include <QFileInfo>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLocale>
 #include <QPushButton>
 #include <QStandardPaths>
 #include <QStatusBar>
@@ -42,6 +43,22 @@ QTableWidgetItem* centredItem(const QString& text)
     auto* item = new QTableWidgetItem(text);
     item->setTextAlignment(Qt::AlignCenter);
     return item;
+}
+
+QString tooLargeMessage(const mtls::TableCells& cells)
+{
+    const QLocale numbers(QLocale::English);
+    auto count = [&numbers](qint64 n, const char* one, const char* many) {
+        return numbers.toString(n) + QLatin1Char(' ') + QLatin1String(n == 1 ? one : many);
+    };
+    QString materials = count(cells.rows, "material", "materials");
+    // Name the width when the rows rather than the dictionary make the library too large.
+    if (cells.rows * cells.columns > 3 * cells.strings)
+        materials += QStringLiteral(" of ") + count(cells.columns, "column", "columns");
+    return QStringLiteral("This library is too large to show: %1 and %2; the editor shows at "
+                          "most %3 cells.")
+        .arg(count(cells.strings, "dictionary string", "dictionary strings"), materials,
+             numbers.toString(mtls::MaxTableCells));
 }
 
 const char* const WorkingFileName = "mtlsView.bin";
@@ -106,12 +123,23 @@ void MainWindow::open_mtl(QString filename)
             merge_MDL(filename);
         return;
     }
+    const mtls::FileBytes file = mtls::readLibraryFile(filename);
+    if (!file.error.isEmpty()) {
+        warn(file.error);
+        return;
+    }
+    // Counted before anything is built, so that a library too large to show changes nothing.
+    const std::optional<mtls::TableCells> cells = mtls::tableCells(file.data);
+    if (cells && cells->total() > mtls::MaxTableCells) {
+        warn(tooLargeMessage(*cells));
+        return;
+    }
     // The load needs none of what the tables hold now: a refusal leaves them as they are.
     const authoring::Session before;
     authoring::Step step;
     {
         ShaderCatalogue catalogue;
-        step = authoring::loadFile(before, filename, catalogue);
+        step = authoring::loadBytes(before, file.data, filename, catalogue);
     }
     noteUnsavedCatalogue();
     if (!step.done()) {
@@ -214,15 +242,27 @@ void MainWindow::showLibrary(const mtls::LoadedLibrary& library, const QString& 
         QStringLiteral("  Found %1 materials:").arg(library.claimedMaterials));
     ui->label->setText(QStringLiteral("Items: %1   ").arg(library.claimedMaterials));
 
+    // The swap column is laid out with the rest: inserting it into a filled table would move
+    // every row's cells once more.
     QTableWidget* materials = ui->ExternalTable;
     const mtls::MaterialGrid& grid = library.grid;
+    const int columns = grid.columnCount + 1;
     materials->setUpdatesEnabled(false);
-    materials->setColumnCount(4);
-    materials->setHorizontalHeaderLabels({"  Index", "Main Shader", "Model_ID", "SubMtls #"});
-    const int widths[] = {20, 170, 145, 60};
-    for (int c = 0; c < 4; ++c)
-        materials->setColumnWidth(c, widths[c]);
-    materials->setColumnCount(grid.columnCount);
+    materials->setColumnCount(5);
+    materials->setHorizontalHeaderLabels(
+        {"  Index", QString(), "Main Shader", "Model_ID", "SubMtls #"});
+    const int widths[] = {20, 0, 170, 145, 60};
+    for (int c = 0; c < 5; ++c)
+        if (c != SwapColumn)
+            materials->setColumnWidth(c, widths[c]);
+    materials->setColumnCount(columns);
+    // Until the labels below, a parameter column is sized under the number it would show
+    // without the swap column.
+    QAbstractItemModel* model = materials->model();
+    const bool blocked = model->blockSignals(true);
+    for (int c = 5; c < columns; ++c)
+        materials->setHorizontalHeaderItem(c, new QTableWidgetItem(QString::number(c)));
+    model->blockSignals(blocked);
     // Rows after columns: the table model widens every existing row one by one.
     materials->setRowCount(grid.rows.size());
     for (int r = 0; r < grid.rows.size(); ++r) {
@@ -230,7 +270,7 @@ void MainWindow::showLibrary(const mtls::LoadedLibrary& library, const QString& 
         for (int c = 1; c < row.size(); ++c) {
             if (!row[c])
                 continue;
-            materials->setItem(r, c,
+            materials->setItem(r, c + 1,
                                c == mtls::MainShaderColumn ? centredItem(*row[c])
                                                            : new QTableWidgetItem(*row[c]));
         }
@@ -238,10 +278,12 @@ void MainWindow::showLibrary(const mtls::LoadedLibrary& library, const QString& 
     for (int r = 0; r < grid.rows.size(); ++r)
         materials->setItem(r, 0, centredItem(grid.text(r, mtls::IndexColumn)));
     materials->resizeColumnsToContents();
-    materials->setColumnWidth(1, 140);
     materials->setColumnWidth(2, 140);
+    materials->setColumnWidth(3, 140);
     materials->setUpdatesEnabled(true);
-    formatTable();
+    formatColumns(SwapColumn, mtls::usedWidth(grid));
+    ui->ExternalTable->updateScrollRanges();
+    addSwapButtons();
 }
 
 QString MainWindow::MTLDictionary(int index)
@@ -259,26 +301,36 @@ QString MainWindow::MTLDictionary(int index)
 
 void MainWindow::formatTable()
 {
+    formatColumns(0, mtls::usedWidth(materialGrid()));
+    on_actionAdd_Swap_Button_triggered();
+}
+
+void MainWindow::formatColumns(int shift, int width)
+{
     QTableWidget* materials = ui->ExternalTable;
-    const int width = mtls::usedWidth(materialGrid());
+    const int first = mtls::VariantColumn + shift;
     // One header change for all labels: the header lays out every section again on each.
     QAbstractItemModel* model = materials->model();
     const bool blocked = model->blockSignals(true);
-    for (int c = 4; c < materials->columnCount(); ++c)
-        materials->setHorizontalHeaderItem(c,
-                                           new QTableWidgetItem(QStringLiteral("P%1").arg(c - 4)));
+    for (int c = first; c < materials->columnCount(); ++c)
+        materials->setHorizontalHeaderItem(
+            c, new QTableWidgetItem(QStringLiteral("P%1").arg(c - first)));
     model->blockSignals(blocked);
-    if (materials->columnCount() > 4)
-        emit model->headerDataChanged(Qt::Horizontal, 4, materials->columnCount() - 1);
-    for (int c = qMax(4, width); c < materials->columnCount(); ++c)
+    if (materials->columnCount() > first)
+        emit model->headerDataChanged(Qt::Horizontal, first, materials->columnCount() - 1);
+    for (int c = qMax(int(mtls::VariantColumn), width) + shift; c < materials->columnCount(); ++c)
         materials->setColumnHidden(c, true);
-    on_actionAdd_Swap_Button_triggered();
 }
 
 void MainWindow::on_actionAdd_Swap_Button_triggered()
 {
+    ui->ExternalTable->insertColumn(SwapColumn);
+    addSwapButtons();
+}
+
+void MainWindow::addSwapButtons()
+{
     QTableWidget* materials = ui->ExternalTable;
-    materials->insertColumn(1);
     QFont font(QStringLiteral("Lato Semibold"));
     font.setPointSize(8);
     // Buttons put into a hidden viewport are styled only when their row comes into view.
@@ -292,7 +344,7 @@ void MainWindow::on_actionAdd_Swap_Button_triggered()
         button->setText(QStringLiteral("MODIFY"));
         button->setStyleSheet(QLatin1String(SwapButtonSheet));
         connect(button, &QPushButton::clicked, this, &MainWindow::Swap_MTL);
-        materials->setCellWidget(r, 1, button);
+        materials->setCellWidget(r, SwapColumn, button);
         // The loader already centres these; a change would cost a model signal per row.
         QTableWidgetItem* shader = materials->item(r, 2);
         if (shader && shader->textAlignment() != Qt::AlignCenter)
@@ -301,8 +353,8 @@ void MainWindow::on_actionAdd_Swap_Button_triggered()
     ui->ExternalTable->hideCellWidgetsOutOfView();
     if (viewportShown)
         viewport->show();
-    materials->setColumnWidth(1, 110);
-    materials->setHorizontalHeaderItem(1, new QTableWidgetItem(QStringLiteral(" ")));
+    materials->setColumnWidth(SwapColumn, 110);
+    materials->setHorizontalHeaderItem(SwapColumn, new QTableWidgetItem(QStringLiteral(" ")));
 }
 
 void MainWindow::deleteSwapButtons()
@@ -313,7 +365,7 @@ void MainWindow::deleteSwapButtons()
     if (materials->columnCount() < 2)
         return;
     for (int r = 0; r < materials->rowCount(); ++r)
-        delete materials->cellWidget(r, 1);
+        delete materials->cellWidget(r, SwapColumn);
 }
 
 mtls::MaterialGrid MainWindow::materialGrid() const

@@ -16,6 +16,9 @@ public:
     // then on: with a widget in every row of a large library, placing (and styling) every one
     // of them on each layout and scroll is what would make the table slow.
     void hideCellWidgetsOutOfView();
+    // Scroll ranges and header geometry now, as a column inserted into the table sets them,
+    // rather than at the next layout.
+    void updateScrollRanges() { updateGeometries(); }
 
 signals:
     void clicked(QString filename);

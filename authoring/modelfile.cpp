@@ -1,9 +1,11 @@
 #include "authoring/modelfile.h"
 
+#include <QFile>
 #include <QHash>
 #include <QSet>
 #include <QtEndian>
 #include <cstring>
+#include <limits>
 
 namespace authoring {
 
@@ -13,16 +15,14 @@ constexpr qint64 NameChunkSizeOffset = 40; // S0
 constexpr qint64 NameCountOffset = 44;     // N; the name chunk's data starts here
 constexpr qint64 NameOffsetsOffset = 48;
 constexpr qint64 ChunkHeadSize = 8; // tag and size
+constexpr qint64 MaxNameBytes = qint64(1) << 28;
 
 // Reads a model file that may have been cut short or forged. Every position is 64-bit so
 // that no count or size from the file can wrap it, and every loop is bounded by the bytes
 // that are really there.
 class ModelReader {
 public:
-    explicit ModelReader(const QByteArray& data)
-        : bytes(data.constData()), size(data.size()), nameBudget(data.size())
-    {
-    }
+    ModelReader(const char* data, qint64 size) : bytes(data), size(size), nameBudget(size) {}
 
     ModelFile read()
     {
@@ -83,6 +83,11 @@ private:
             } else {
                 damaged = true;
                 length = qMin(available, nameBudget);
+            }
+            // No string holds more; a name that long is damage, not a part name.
+            if (length > MaxNameBytes) {
+                damaged = true;
+                length = MaxNameBytes;
             }
             nameBudget -= length;
             name = QString::fromUtf8(bytes + pos, int(length));
@@ -154,11 +159,38 @@ private:
 
 } // namespace
 
+std::optional<ModelFile> readModelFile(const char* data, qint64 size)
+{
+    if (size < 4 || qFromBigEndian<quint32>(data) != ModelMagic)
+        return std::nullopt;
+    return ModelReader(data, size).read();
+}
+
 std::optional<ModelFile> readModelFile(const QByteArray& data)
 {
-    if (data.size() < 4 || qFromBigEndian<quint32>(data.constData()) != ModelMagic)
+    return readModelFile(data.constData(), data.size());
+}
+
+std::optional<ModelFile> readModelFileAt(const QString& path, QString& error)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        error = QStringLiteral("Cannot open file : ") + file.errorString();
         return std::nullopt;
-    return ModelReader(data).read();
+    }
+    const qint64 size = file.size();
+    if (size == 0)
+        return std::nullopt;
+    // Mapped, the reader touches only the pages of the names and chunk heads it follows.
+    if (const uchar* mapped = file.map(0, size))
+        return readModelFile(reinterpret_cast<const char*>(mapped), size);
+    // Where the file cannot be mapped it is read whole, as far as one buffer reaches.
+    const QByteArray data = file.read(qMin<qint64>(size, std::numeric_limits<int>::max() - 64));
+    if (file.error() != QFileDevice::NoError) {
+        error = QStringLiteral("Cannot read file : ") + file.errorString();
+        return std::nullopt;
+    }
+    return readModelFile(data);
 }
 
 QString shaderForPart(const QString& materialName, bool hasHips)

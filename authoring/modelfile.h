@@ -21,6 +21,10 @@ struct ModelFile {
 
 // Nothing when the data does not start with "MDL!". Trusts no count, offset or size.
 std::optional<ModelFile> readModelFile(const QByteArray& data);
+std::optional<ModelFile> readModelFile(const char* data, qint64 size);
+// The model file at `path`, read to its end whatever its size (it is mapped, not copied).
+// Nothing when it is no model file, and then `error` says why when it could not be read.
+std::optional<ModelFile> readModelFileAt(const QString& path, QString& error);
 
 // Full shader name for a material name, by the part-name rules.
 QString shaderForPart(const QString& materialName, bool hasHips);

@@ -138,12 +138,11 @@ Step replaceMaterial(const Session& before, int row, const QString& name, const 
 
 ModelPlan readModelPlan(const QString& path)
 {
-    const mtls::FileBytes file = mtls::readLibraryFile(path);
-    if (!file.error.isEmpty())
-        return {{}, file.error};
-    const std::optional<ModelFile> model = readModelFile(file.data);
+    // Mapped, not read into memory: a model is followed to its end whatever its size.
+    QString error;
+    const std::optional<ModelFile> model = readModelFileAt(path, error);
     if (!model)
-        return {{}, QLatin1String(InvalidFileMessage)};
+        return {{}, error.isEmpty() ? QString::fromLatin1(InvalidFileMessage) : error};
     return {materialPlan(*model), {}};
 }
 

@@ -1,5 +1,9 @@
 // Times the editor's heavy paths on synthetic libraries made in memory:
-//   lathrine_bench load        loading 1,000 and 10,000 materials into the window
+//   lathrine_bench load        loading 1,000 and 10,000 materials into the window, and
+//                              10,000 and 100,000 each in a fresh process (with its peak)
+//   lathrine_bench check       `mtls check` on 100,000 materials against a plain read
+//   lathrine_bench hostile     files made of one thing only, at 1, 20 and 200 MB, opened in
+//                              the window and by `mtls info` and `mtls check`
 //   lathrine_bench add         adding one material to 1,000 and 5,000 materials
 //   lathrine_bench model       importing a model of 50 and 200 material names
 //   lathrine_bench files DIR [LIBS MODELS]
@@ -15,11 +19,23 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QTemporaryDir>
+#include <QTimer>
+#include <QtEndian>
 #include <cstdio>
+#include <cstring>
+#include <ctime>
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
 
 namespace {
 
-// Short unique names keep a 10,000-material dictionary under the 16-bit offset limit.
+// Short unique names keep a 10,000-material dictionary under the 16-bit offset limit; more
+// materials share them.
+constexpr int MaxNames = 10000;
+
 QString shortName(int i)
 {
     return QStringLiteral("m") + QString::number(i, 36);
@@ -37,7 +53,7 @@ QByteArray syntheticLibrary(int count, int flavour = 0)
     dictionary += parameters;
     for (int t = 0; t < 50; ++t)
         dictionary.append(QStringLiteral("tex_%1_d").arg(t));
-    for (int i = 0; i < count; ++i)
+    for (int i = 0; i < qMin(count, MaxNames); ++i)
         dictionary.append(shortName(i));
     int size = 0;
     for (const QString& s : dictionary)
@@ -62,7 +78,7 @@ QByteArray syntheticLibrary(int count, int flavour = 0)
     materials.reserve(count);
     for (int i = 0; i < count; ++i) {
         mtls::Material m;
-        m.modelId = quint16(offsets[firstName + i]);
+        m.modelId = quint16(offsets[firstName + i % MaxNames]);
         m.mainShader = shaders[i % 2][0];
         m.variant = shaders[i % 2][1];
         m.flags = {1, 2, 3, 4};
@@ -180,25 +196,270 @@ int writeBatchFiles(const QString& folder, int libraries, int models)
     return 0;
 }
 
+struct ChildRun {
+    double seconds = -1;
+    qint64 peakKiB = -1; // ru_maxrss of the child
+    int status = -1;
+};
+
+// A child's peak as the kernel counts it starts from the resident size of the process it was
+// forked from. So children are started by a small helper forked before the application
+// grows: it takes one request per line (program and arguments, tab-separated) and answers
+// with the child's seconds, peak KiB and exit status.
+int requestPipe[2] = {-1, -1};
+FILE* answers = nullptr;
+
+[[noreturn]] void serveRequests(int in, int out)
+{
+    FILE* requests = fdopen(in, "r");
+    static char line[1 << 16];
+    while (requests && std::fgets(line, sizeof line, requests)) {
+        line[std::strcspn(line, "\n")] = '\0';
+        std::vector<char*> argv;
+        for (char* word = std::strtok(line, "\t"); word; word = std::strtok(nullptr, "\t"))
+            argv.push_back(word);
+        argv.push_back(nullptr);
+        timespec start{}, end{};
+        clock_gettime(CLOCK_MONOTONIC, &start);
+        const pid_t pid = fork();
+        if (pid == 0) {
+            const int null = open("/dev/null", O_WRONLY);
+            dup2(null, 1);
+            dup2(null, 2);
+            execv(argv[0], argv.data());
+            _exit(127);
+        }
+        struct rusage usage {};
+        int status = 0;
+        const bool waited = pid > 0 && wait4(pid, &status, 0, &usage) == pid;
+        clock_gettime(CLOCK_MONOTONIC, &end);
+        const double seconds = (end.tv_sec - start.tv_sec) + (end.tv_nsec - start.tv_nsec) / 1e9;
+        const int exitStatus = waited && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        dprintf(out, "%f %ld %d\n", waited ? seconds : -1.0, waited ? usage.ru_maxrss : -1L,
+                exitStatus);
+    }
+    _exit(0);
+}
+
+void startSpawner()
+{
+    int answerPipe[2];
+    if (pipe(requestPipe) != 0 || pipe(answerPipe) != 0)
+        return;
+    if (fork() == 0) {
+        close(requestPipe[1]);
+        close(answerPipe[0]);
+        serveRequests(requestPipe[0], answerPipe[1]);
+    }
+    close(requestPipe[0]);
+    close(answerPipe[1]);
+    answers = fdopen(answerPipe[0], "r");
+}
+
+// Runs `program` with `args` as a child process (output to /dev/null) and measures it.
+ChildRun runChild(const QString& program, const QStringList& args)
+{
+    ChildRun run;
+    const QByteArray request = (QStringList{program} + args).join(QLatin1Char('\t')).toLocal8Bit();
+    if (!answers || dprintf(requestPipe[1], "%s\n", request.constData()) < 0)
+        return run;
+    double seconds = -1;
+    long peak = -1;
+    if (std::fscanf(answers, "%lf %ld %d", &seconds, &peak, &run.status) == 3) {
+        run.seconds = seconds;
+        run.peakKiB = peak;
+    }
+    return run;
+}
+
+// Best of `runs` runs of the same child: the least time, and the peak of that run.
+ChildRun bestOf(int runs, const QString& program, const QStringList& args)
+{
+    ChildRun best;
+    for (int i = 0; i < runs; ++i) {
+        const ChildRun run = runChild(program, args);
+        if (best.seconds < 0 || (run.seconds >= 0 && run.seconds < best.seconds))
+            best = run;
+    }
+    return best;
+}
+
+// In the child: opens `path` in a shown window, closing any box it raises, and exits.
+int openOnce(const QString& path)
+{
+    MainWindow window;
+    window.show();
+    QCoreApplication::processEvents();
+    QTimer closer;
+    QObject::connect(&closer, &QTimer::timeout, [] {
+        if (QWidget* modal = QApplication::activeModalWidget())
+            modal->close();
+    });
+    closer.start(20);
+    timeLoad(window, path);
+    return 0;
+}
+
+QString self()
+{
+    return QCoreApplication::applicationFilePath();
+}
+
+void benchLoadFresh(const QTemporaryDir& dir)
+{
+    std::printf("%-32s %10s %10s %10s\n", "load in a fresh process", "bytes", "seconds", "peak MB");
+    double first = 0;
+    for (int count : {10000, 100000}) {
+        const QString path = dir.filePath(QStringLiteral("fresh%1.mtls").arg(count));
+        const QByteArray bytes = syntheticLibrary(count);
+        writeFile(path, bytes);
+        const ChildRun run = bestOf(3, self(), {QStringLiteral("open"), path});
+        std::printf("%-32s %10d %10.3f %10.1f\n",
+                    qPrintable(QStringLiteral("%1 materials").arg(count)), int(bytes.size()),
+                    run.seconds, run.peakKiB / 1024.0);
+        if (first == 0)
+            first = run.seconds;
+        else
+            std::printf("%-32s %10s %10.1f\n", "ratio to 10,000", "", run.seconds / first);
+    }
+}
+
+void benchCheck(const QTemporaryDir& dir)
+{
+    const QString path = dir.filePath(QStringLiteral("check.mtls"));
+    const QByteArray bytes = syntheticLibrary(100000);
+    writeFile(path, bytes);
+    double read = 1e9;
+    for (int run = 0; run < 5; ++run) {
+        QElapsedTimer timer;
+        timer.start();
+        QFile file(path);
+        if (file.open(QIODevice::ReadOnly) && file.readAll().size() == bytes.size())
+            read = qMin(read, timer.nsecsElapsed() / 1e9);
+    }
+    const ChildRun check = bestOf(5, QStringLiteral(MTLS_BINARY), {QStringLiteral("check"), path});
+    const double megabytes = bytes.size() / 1e6;
+    std::printf("%-32s %10s %10s %10s %10s\n", "100,000 materials", "MB", "seconds", "MB/s",
+                "peak MB");
+    std::printf("%-32s %10.1f %10.4f %10.0f\n", "plain read", megabytes, read, megabytes / read);
+    std::printf("%-32s %10.1f %10.4f %10.0f %10.1f\n", "mtls check (whole process)", megabytes,
+                check.seconds, megabytes / check.seconds, check.peakKiB / 1024.0);
+}
+
+// Files made of one thing only, `size` bytes in all.
+struct Writer {
+    QByteArray bytes;
+    void u16(quint16 v) { bytes.append(reinterpret_cast<const char*>(&v), 2); }
+    void u32(quint32 v) { bytes.append(reinterpret_cast<const char*>(&v), 4); }
+    void padTo4(int from) { bytes.append((4 - (bytes.size() - from) % 4) % 4, '\0'); }
+};
+
+// Header, a dictionary of `strings` (zero-terminated, taken as they are) and `records` of
+// one empty record each, or one record holding `flags` global flag items and one entry.
+QByteArray hostileBlock(const QByteArray& strings, int records, int flags)
+{
+    Writer w;
+    w.bytes.reserve(strings.size() + records * 20 + flags * 4 + 64);
+    w.bytes.append("MTLs", 4);
+    w.u32(5);
+    w.u32(quint32(strings.size()));
+    w.bytes.append(strings);
+    w.padTo4(12);
+    const int base = w.bytes.size();
+    w.u32(quint32(qMax(records, 1)));
+    for (int r = 0; r < qMax(records, 1); ++r) {
+        w.bytes.append(14, '\0');
+        w.padTo4(base);
+        w.u16(flags > 0 ? 1 : 0);
+        for (int f = 0; f < flags; ++f) {
+            w.u16(0);
+            w.u16(0x3F80);
+        }
+        if (flags > 0) {
+            w.u16(0);
+            w.u16(4);
+            w.u32(0);
+        }
+    }
+    return w.bytes;
+}
+
+QByteArray hostileFile(int kind, qint64 size)
+{
+    switch (kind) {
+    case 0:
+        return hostileBlock(QByteArray(int(size - 36), '\0'), 1, 0);
+    case 1: {
+        QByteArray strings;
+        strings.reserve(int(size));
+        while (strings.size() < size - 36)
+            strings.append("a", 2);
+        return hostileBlock(strings, 1, 0);
+    }
+    case 2:
+        return hostileBlock(QByteArray("mat", 4), int(size / 20), 0);
+    default:
+        return hostileBlock(QByteArray("mat", 4), 1, int((size - 44) / 4));
+    }
+}
+
+void benchHostile(const QTemporaryDir& dir)
+{
+    const char* const kinds[] = {"empty strings, one record", "\"a\" strings, one record",
+                                 "empty records", "one record, global flag items"};
+    std::printf("%-30s %6s %18s %18s %18s\n", "file made of", "MB", "editor s / MB",
+                "mtls info s / MB", "mtls check s / MB");
+    for (int kind = 0; kind < 4; ++kind) {
+        for (int megabytes : {1, 20, 200}) {
+            const QString path = dir.filePath(QStringLiteral("hostile.mtls"));
+            if (!writeFile(path, hostileFile(kind, qint64(megabytes) << 20)))
+                continue;
+            auto cell = [](const ChildRun& run) {
+                return QStringLiteral("%1 / %2")
+                    .arg(run.seconds, 0, 'f', 2)
+                    .arg(run.peakKiB / 1024.0, 0, 'f', 0);
+            };
+            const QString editor = megabytes <= 20
+                                       ? cell(runChild(self(), {QStringLiteral("open"), path}))
+                                       : QStringLiteral("-");
+            const QString info = cell(runChild(MTLS_BINARY, {QStringLiteral("info"), path}));
+            const QString check = cell(runChild(MTLS_BINARY, {QStringLiteral("check"), path}));
+            std::printf("%-30s %6d %18s %18s %18s\n", kinds[kind], megabytes, qPrintable(editor),
+                        qPrintable(info), qPrintable(check));
+            std::fflush(stdout);
+        }
+    }
+}
 } // namespace
 
 int main(int argc, char* argv[])
 {
+    if (argc > 1 && (qstrcmp(argv[1], "load") == 0 || qstrcmp(argv[1], "check") == 0 ||
+                     qstrcmp(argv[1], "hostile") == 0))
+        startSpawner();
     QApplication app(argc, argv);
     if (argc >= 3 && QByteArray(argv[1]) == "files")
         return writeBatchFiles(QString::fromLocal8Bit(argv[2]), argc > 3 ? atoi(argv[3]) : 1000,
                                argc > 4 ? atoi(argv[4]) : 100);
     const QString what = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("load");
+    if (what == "open" && argc > 2)
+        return openOnce(QString::fromLocal8Bit(argv[2]));
     QTemporaryDir dir;
     QDir::setCurrent(dir.path()); // the catalogue of a run stays in the scratch folder
-    if (what == "load")
+    if (what == "load") {
         benchLoad(dir);
+        benchLoadFresh(dir);
+    } else if (what == "check")
+        benchCheck(dir);
+    else if (what == "hostile")
+        benchHostile(dir);
     else if (what == "add")
         benchAdd(dir);
     else if (what == "model")
         benchModel(dir);
     else {
-        std::fprintf(stderr, "usage: lathrine_bench load|add|model|files DIR [LIBS MODELS]\n");
+        std::fprintf(
+            stderr, "usage: lathrine_bench load|add|model|check|hostile|files DIR [LIBS MODELS]\n");
         return 2;
     }
     return 0;

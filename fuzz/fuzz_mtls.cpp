@@ -20,6 +20,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     for (const mtls::Material& m : block->materials)
         for (const mtls::Item& item : m.items)
             FUZZ_REQUIRE(item.blockOffset + 4 + mtls::itemBodySize(item) <= bytes.size(), "item");
+    // The editor's budget is decided on a count made without the layout: it must be exact.
+    const mtls::LoadedLibrary laid = mtls::layoutBlock(*block);
+    const std::optional<mtls::TableCells> cells = mtls::tableCells(bytes);
+    FUZZ_REQUIRE(cells && cells->strings == laid.dictionary.size() &&
+                     cells->rows == laid.grid.rows.size() &&
+                     cells->columns == laid.grid.columnCount + 1,
+                 "cells counted without the layout");
     ShaderCatalogue catalogue = ShaderCatalogue::inMemory();
     const mtls::LoadedLibrary library = *mtls::loadLibrary(bytes, catalogue);
     FUZZ_REQUIRE(library.grid.rows.size() <= block->materials.size(), "rows the data lacks");

@@ -1,6 +1,8 @@
 #include "mtls/block.h"
 
 #include <QDataStream>
+#include <QtEndian>
+#include <cstring>
 
 namespace mtls {
 
@@ -15,40 +17,37 @@ qint64 roundUpTo4(qint64 value)
 // not fit leaves the position alone and reports false.
 class Reader {
 public:
-    explicit Reader(const QByteArray& data) : data(data), stream(data)
-    {
-        stream.setByteOrder(QDataStream::LittleEndian);
-    }
+    explicit Reader(const QByteArray& data) : base(data.constData()), length(data.size()) {}
     qint64 pos() const { return position; }
-    qint64 size() const { return data.size(); }
-    qint64 left() const { return data.size() - position; }
-    void seek(qint64 to)
-    {
-        position = qBound(qint64(0), to, qint64(data.size()));
-        stream.device()->seek(position);
-    }
+    qint64 size() const { return length; }
+    qint64 left() const { return length - position; }
+    void seek(qint64 to) { position = qBound(qint64(0), to, length); }
     template <typename T> bool read(T& value)
     {
         if (left() < qint64(sizeof(T)))
             return false;
-        stream >> value;
+        value = qFromLittleEndian<T>(base + position);
         position += qint64(sizeof(T));
-        return stream.status() == QDataStream::Ok;
+        return true;
     }
     // Offset of the next zero byte at or after the position, -1 when there is none.
-    qint64 nextZero() const { return data.indexOf('\0', int(position)); }
-    QByteArray bytes(qint64 from, qint64 length) const { return data.mid(int(from), int(length)); }
+    qint64 nextZero() const
+    {
+        const void* zero = std::memchr(base + position, 0, size_t(left()));
+        return zero ? static_cast<const char*>(zero) - base : -1;
+    }
+    const char* at(qint64 offset) const { return base + offset; }
     bool allZero(qint64 from, qint64 to) const
     {
-        for (qint64 i = from; i < to && i < data.size(); ++i)
-            if (data.at(int(i)) != 0)
+        for (qint64 i = from; i < to && i < length; ++i)
+            if (base[i] != 0)
                 return false;
         return true;
     }
 
 private:
-    const QByteArray& data;
-    QDataStream stream;
+    const char* base;
+    qint64 length;
     qint64 position = 0;
 };
 
@@ -58,7 +57,7 @@ void cutOff(Block& block, qint64 offset, const QString& text)
     block.findings.append({offset, text});
 }
 
-void readDictionary(Reader& in, Block& block)
+void readDictionary(Reader& in, Block& block, BlockVisitor& visitor)
 {
     const qint64 end = DictionaryOffset + qint64(block.stringTableSize);
     while (in.pos() < end) {
@@ -69,11 +68,8 @@ void readDictionary(Reader& in, Block& block)
             in.seek(in.size());
             return;
         }
-        const QByteArray bytes = in.bytes(start, zero - start);
-        DictionaryEntry entry{QString::fromUtf8(bytes), quint32(start - DictionaryOffset), {}};
-        if (entry.text.toUtf8() != bytes)
-            entry.bytes = bytes;
-        block.dictionary.append(entry);
+        visitor.string(in.at(start), zero - start, quint32(start - DictionaryOffset));
+        ++block.stringCount;
         in.seek(zero + 1);
     }
     if (in.pos() != end)
@@ -124,10 +120,11 @@ bool readItem(Reader& in, Item& item)
 
 // Reads one record from its head on. Returns false when the data ended inside it; the
 // material then holds what could be read.
-bool readMaterial(Reader& in, const Block& block, Material& material, QString& problem)
+bool readMaterial(Reader& in, const Block& block, Material& material, QString& problem,
+                  BlockVisitor& visitor)
 {
     material.blockOffset = in.pos();
-    quint16 head[7];
+    quint16 head[7] = {};
     if (in.left() < HeadSize) {
         problem = QStringLiteral("record head cut off");
         return false;
@@ -138,6 +135,7 @@ bool readMaterial(Reader& in, const Block& block, Material& material, QString& p
     material.mainShader = head[1];
     material.flags = {head[2], head[4], head[5], head[6]};
     material.variant = head[3];
+    visitor.head(material);
 
     const qint64 aligned =
         block.materialCountOffset + roundUpTo4(in.pos() - block.materialCountOffset);
@@ -159,13 +157,48 @@ bool readMaterial(Reader& in, const Block& block, Material& material, QString& p
             in.seek(item.blockOffset);
             return false;
         }
-        material.items.append(item);
+        visitor.item(item);
         if (!item.isGlobalFlag())
             ++read;
     }
     material.complete = true;
     return true;
 }
+
+bool isAscii(const char* text, qint64 length)
+{
+    for (qint64 i = 0; i < length; ++i)
+        if (static_cast<unsigned char>(text[i]) >= 0x80)
+            return false;
+    return true;
+}
+
+// Keeps everything a walk hands out: the decoded block.
+class Collector : public BlockVisitor {
+public:
+    explicit Collector(Block& block) : block(block) {}
+    void string(const char* text, qint64 length, quint32 offset) override
+    {
+        DictionaryEntry entry{QString::fromUtf8(text, int(length)), offset, {}};
+        // Bytes that are not UTF-8 do not come back from the text: keep them as they are.
+        if (!isAscii(text, length)) {
+            const QByteArray bytes(text, int(length));
+            if (entry.text.toUtf8() != bytes)
+                entry.bytes = bytes;
+        }
+        block.dictionary.append(entry);
+    }
+    void item(const Item& item) override { items.append(item); }
+    void material(const Material& material) override
+    {
+        block.materials.append(material);
+        block.materials.last().items.swap(items);
+    }
+
+private:
+    Block& block;
+    QVector<Item> items;
+};
 
 } // namespace
 
@@ -194,20 +227,24 @@ QStringList Block::dictionaryTexts() const
     return texts;
 }
 
-std::optional<Block> decode(const QByteArray& data)
+void BlockVisitor::string(const char*, qint64, quint32) {}
+void BlockVisitor::head(const Material&) {}
+void BlockVisitor::item(const Item&) {}
+void BlockVisitor::material(const Material&) {}
+
+bool walk(const QByteArray& data, Block& block, BlockVisitor& visitor)
 {
     Reader in(data);
     quint32 magic = 0;
     if (!in.read(magic) || magic != Magic)
-        return std::nullopt;
+        return false;
 
-    Block block;
     if (!in.read(block.formatWord) || !in.read(block.stringTableSize)) {
         cutOff(block, in.pos(), QStringLiteral("header cut off"));
         block.endOffset = in.size();
-        return block;
+        return true;
     }
-    readDictionary(in, block);
+    readDictionary(in, block, visitor);
 
     const qint64 dictionaryEnd = DictionaryOffset + qint64(block.stringTableSize);
     block.materialCountOffset = DictionaryOffset + roundUpTo4(block.stringTableSize);
@@ -219,7 +256,7 @@ std::optional<Block> decode(const QByteArray& data)
         if (!block.truncated)
             cutOff(block, in.pos(), QStringLiteral("material count cut off"));
         block.endOffset = in.size();
-        return block;
+        return true;
     }
     in.read(block.materialCount);
 
@@ -232,9 +269,11 @@ std::optional<Block> decode(const QByteArray& data)
         }
         Material material;
         QString problem;
-        const bool whole = readMaterial(in, block, material, problem);
-        if (material.blockOffset + HeadSize <= in.size())
-            block.materials.append(material);
+        const bool whole = readMaterial(in, block, material, problem, visitor);
+        if (material.blockOffset + HeadSize <= in.size()) {
+            ++block.materialsRead;
+            visitor.material(material);
+        }
         if (!whole) {
             cutOff(block, in.pos(), QStringLiteral("material %1: %2").arg(i).arg(problem));
             break;
@@ -244,6 +283,15 @@ std::optional<Block> decode(const QByteArray& data)
     if (!block.truncated && in.left() > 0)
         block.findings.append(
             {in.pos(), QStringLiteral("%1 bytes after the last record").arg(in.left())});
+    return true;
+}
+
+std::optional<Block> decode(const QByteArray& data)
+{
+    Block block;
+    Collector collector(block);
+    if (!walk(data, block, collector))
+        return std::nullopt;
     return block;
 }
 

@@ -79,16 +79,38 @@ struct Finding {
 struct Block {
     qint32 formatWord = FormatWord;
     quint32 stringTableSize = 0; // S as stored in the header
+    qint64 stringCount = 0;      // dictionary strings read
     QVector<DictionaryEntry> dictionary;
     quint32 materialCount = 0;      // M as stored (0 when it could not be read)
     qint64 materialCountOffset = 0; // base of every record's alignment
     QVector<Material> materials;    // the records that could be read, at least their head
+    qint64 materialsRead = 0;       // how many of those there are
     qint64 endOffset = 0;           // position just after the last byte read
     bool truncated = false;         // the data ended before everything M and N announce
     QVector<Finding> findings;      // in the order they were met
 
     QStringList dictionaryTexts() const;
 };
+
+// What a walk over a block hands out as it reads, in file order. A walk keeps nothing itself,
+// so a visitor that keeps little reads any file in little memory.
+class BlockVisitor {
+public:
+    virtual ~BlockVisitor() = default;
+    // A dictionary string: its bytes without the zero byte, and its offset.
+    virtual void string(const char* text, qint64 length, quint32 offset);
+    // A record whose head was read whole, before its items; `material` has no items yet.
+    virtual void head(const Material& material);
+    // An item of the record whose head came last.
+    virtual void item(const Item& item);
+    // The same record once it has been read as far as the data goes (still without items).
+    virtual void material(const Material& material);
+};
+
+// Reads a block as decode does, handing the strings and records to `visitor` instead of
+// keeping them: `block` gets everything else (header words, counts, findings, truncated).
+// Returns false when the data does not start with the MTLs magic.
+bool walk(const QByteArray& data, Block& block, BlockVisitor& visitor);
 
 // Reads a block. Returns nothing when the data does not start with the MTLs magic (also
 // fewer than four bytes). Never trusts a count or an offset: it stops at the end of the data

@@ -1,9 +1,11 @@
 #include "mtls/blockcheck.h"
 
-#include "mtls/library.h"
-
+#include <QHash>
 #include <QSet>
 #include <algorithm>
+#include <limits>
+#include <set>
+#include <vector>
 
 namespace mtls {
 
@@ -17,129 +19,201 @@ constexpr int ItemNameField = 0;
 constexpr int ItemTypeField = 2;
 constexpr int ItemValueField = 4;
 
-class ReferenceCheck {
+// Offsets where a dictionary string starts. References are 16-bit, so only the first 64 KiB
+// of the dictionary can be named: one bit per offset there.
+class Starts {
 public:
-    ReferenceCheck(const Block& block, QVector<Finding>& findings) : findings(findings)
+    void add(quint32 offset)
     {
-        starts.reserve(block.dictionary.size());
-        for (const DictionaryEntry& entry : block.dictionary)
-            starts.insert(entry.offset);
+        if (offset < Size)
+            bits[offset] = true;
+    }
+    bool contains(quint32 offset) const { return offset < Size && bits[offset]; }
+
+private:
+    static constexpr quint32 Size = 65536;
+    std::vector<bool> bits = std::vector<bool>(Size);
+};
+
+// Checks every reference as the walk meets it, and hands each finding on in offset order,
+// the walk's own findings merged in.
+class ReferenceCheck : public BlockVisitor {
+public:
+    ReferenceCheck(const QByteArray& data, const Block& block,
+                   const std::function<void(const Finding&)>& report)
+        : data(data), block(block), report(report)
+    {
     }
 
-    void material(int index, const Material& material)
+    void string(const char* text, qint64 length, quint32 offset) override
     {
-        const QString who = QStringLiteral("material %1").arg(index);
-        headField(who, QStringLiteral("Model_ID"), material.modelId,
+        starts.add(offset);
+        // Names a save cannot write back; only the first 64 KiB can be named at all.
+        if (offset > 0xFFFF)
+            return;
+        static const char* const parts[] = {"Global", "/", "\\"};
+        const QByteArray bytes = QByteArray::fromRawData(text, int(length));
+        for (const char* part : parts)
+            if (bytes.contains(part)) {
+                unsavableNames.insert(quint16(offset), {QString::fromUtf8(bytes), part});
+                return;
+            }
+    }
+
+    void head(const Material& material) override
+    {
+        who = QStringLiteral("material %1").arg(index);
+        entry = 0;
+        headField(QStringLiteral("Model_ID"), material.modelId,
                   material.blockOffset + ModelIdField);
-        headField(who, QStringLiteral("main shader"), material.mainShader,
+        headField(QStringLiteral("main shader"), material.mainShader,
                   material.blockOffset + MainShaderField);
         reference(who, QStringLiteral("shader variant"), material.variant,
                   material.blockOffset + VariantField);
-        int entry = 0;
-        for (const Item& item : material.items) {
-            if (item.isGlobalFlag())
-                continue;
-            const QString where = who + QStringLiteral(" entry %1").arg(entry++);
-            reference(where, QStringLiteral("parameter name"), item.name,
-                      item.blockOffset + ItemNameField);
-            // Only a type-4 value is a reference; the other value words are numbers.
-            if (item.type == 4)
-                reference(where, QStringLiteral("texture value"), item.valueWord(),
-                          item.blockOffset + ItemValueField);
-        }
+        padding(material);
     }
+
+    void item(const Item& item) override
+    {
+        if (item.isGlobalFlag())
+            return;
+        const qint64 at = item.blockOffset;
+        // Only a type-4 value is a reference; the other value words are numbers.
+        const bool nameKnown = starts.contains(item.name);
+        const bool valueKnown = item.type != 4 || starts.contains(item.valueWord());
+        // This item's findings go out in offset order, references first at the same offset.
+        QVector<Finding> found;
+        const QString where = who + QStringLiteral(" entry %1").arg(entry);
+        if (!nameKnown || !valueKnown) {
+            found +=
+                unknown(where, QStringLiteral("parameter name"), item.name, at + ItemNameField);
+            if (item.type == 4)
+                found += unknown(where, QStringLiteral("texture value"), item.valueWord(),
+                                 at + ItemValueField);
+        }
+        // The layout fixes the word after a texture value at zero; nothing reads it.
+        if (item.type == 4 && item.second != 0)
+            found.append(
+                {at + ItemValueField + 2,
+                 where + QStringLiteral(": the word after the texture value is not zero")});
+        found += saveWarnings(item, at);
+        std::stable_sort(found.begin(), found.end(),
+                         [](const Finding& a, const Finding& b) { return a.offset < b.offset; });
+        for (const Finding& finding : found)
+            emitFinding(finding);
+        ++entry;
+    }
+
+    void material(const Material&) override { ++index; }
+
+    // Everything still held back, once the walk is over.
+    void finish() { pass(std::numeric_limits<qint64>::max()); }
 
 private:
     // The name and main shader must also stay below the writers' limit, or the library
     // cannot be saved again as it stands.
-    void headField(const QString& who, const QString& field, quint16 offset, qint64 at)
+    void headField(const QString& field, quint16 offset, qint64 at)
     {
         if (!reference(who, field, offset, at))
             return;
         if (offset >= HeadOffsetLimit)
-            findings.append({at, QStringLiteral("%1: %2 offset %3 is past %4, the last one a "
-                                                "saved name or main shader can use")
-                                     .arg(who, field)
-                                     .arg(offset)
-                                     .arg(HeadOffsetLimit - 1)});
+            emitFinding({at, QStringLiteral("%1: %2 offset %3 is past %4, the last one a "
+                                            "saved name or main shader can use")
+                                 .arg(who, field)
+                                 .arg(offset)
+                                 .arg(HeadOffsetLimit - 1)});
     }
 
-    bool reference(const QString& who, const QString& field, quint16 offset, qint64 at)
+    bool reference(const QString& where, const QString& field, quint16 offset, qint64 at)
+    {
+        const QVector<Finding> found = unknown(where, field, offset, at);
+        for (const Finding& finding : found)
+            emitFinding(finding);
+        return found.isEmpty();
+    }
+
+    QVector<Finding> unknown(const QString& where, const QString& field, quint16 offset,
+                             qint64 at) const
     {
         if (starts.contains(offset))
-            return true;
-        findings.append({at, QStringLiteral("%1: %2 offset %3 starts no dictionary string")
-                                 .arg(who, field)
-                                 .arg(offset)});
-        return false;
+            return {};
+        return {{at, QStringLiteral("%1: %2 offset %3 starts no dictionary string")
+                         .arg(where, field)
+                         .arg(offset)}};
     }
 
-    QVector<Finding>& findings;
-    QSet<quint32> starts;
-};
+    // The padding between a record's head and its parameter count is fixed at zero too.
+    void padding(const Material& material)
+    {
+        const qint64 headEnd = material.blockOffset + HeadSize;
+        const qint64 count =
+            block.materialCountOffset + ((headEnd - block.materialCountOffset + 3) & ~qint64(3));
+        if (count + 2 > data.size())
+            return;
+        for (qint64 at = headEnd; at < count; ++at)
+            if (data.at(int(at)) != 0) {
+                emitFinding(
+                    {headEnd, who + QStringLiteral(": padding after the head is not zero")});
+                return;
+            }
+    }
 
-// Bytes the layout fixes at zero: the padding before the parameter count and the word after
-// a texture value. Nothing reads them, so only here would a stray value show.
-void zeroFields(const QByteArray& data, const Block& block, int index, const Material& material,
-                QVector<Finding>& findings)
-{
-    const QString who = QStringLiteral("material %1").arg(index);
-    const qint64 headEnd = material.blockOffset + HeadSize;
-    const qint64 count =
-        block.materialCountOffset + ((headEnd - block.materialCountOffset + 3) & ~qint64(3));
-    for (qint64 at = headEnd; material.countRead && at < count; ++at)
-        if (data.at(int(at)) != 0) {
-            findings.append(
-                {headEnd, who + QStringLiteral(": padding after the head is not zero")});
-            break;
+    // What a save of the editor cannot write back as it was read.
+    QVector<Finding> saveWarnings(const Item& item, qint64 at) const
+    {
+        QVector<Finding> warnings;
+        const QString where =
+            QStringLiteral("warning: ") + who + QStringLiteral(" entry %1").arg(entry);
+        if (item.type < 1 || item.type > 5)
+            warnings.append({at + ItemTypeField,
+                             where + QStringLiteral(": type %1 cannot be saved").arg(item.type)});
+        else if (item.type == 4 && item.valueWord() == 0)
+            warnings.append({at + ItemValueField,
+                             where + QStringLiteral(": texture value offset 0 has no cell, so a "
+                                                    "save takes the next cell for it")});
+        const auto name = unsavableNames.constFind(item.name);
+        if (name != unsavableNames.constEnd())
+            warnings.append({at + ItemNameField,
+                             where + QStringLiteral(": parameter name \"%1\" holds \"%2\", so a "
+                                                    "save cannot write it back")
+                                         .arg(name->first, name->second)});
+        return warnings;
+    }
+
+    // References come in offset order; the walk's findings may lie ahead of them (and come
+    // first at the same offset).
+    void emitFinding(const Finding& finding)
+    {
+        pass(finding.offset);
+        report(finding);
+    }
+
+    void pass(qint64 upTo)
+    {
+        for (; taken < block.findings.size(); ++taken) {
+            const Finding& next = block.findings.at(taken);
+            const auto at =
+                std::upper_bound(held.begin(), held.end(), next.offset,
+                                 [](qint64 offset, const Finding& f) { return offset < f.offset; });
+            held.insert(at, next);
         }
+        int sent = 0;
+        while (sent < held.size() && held.at(sent).offset <= upTo)
+            report(held.at(sent++));
+        held.remove(0, sent);
+    }
+
+    const QByteArray& data;
+    const Block& block;
+    const std::function<void(const Finding&)>& report;
+    Starts starts;
+    QHash<quint16, QPair<QString, QString>> unsavableNames; // offset -> name, the part it holds
+    QString who;
+    int index = 0;
     int entry = 0;
-    for (const Item& item : material.items) {
-        if (item.isGlobalFlag())
-            continue;
-        if (item.type == 4 && item.second != 0)
-            findings.append({item.blockOffset + ItemValueField + 2,
-                             who + QStringLiteral(" entry %1: the word after the texture value "
-                                                  "is not zero")
-                                       .arg(entry)});
-        ++entry;
-    }
-}
-
-// What a save of the editor cannot write back as it was read.
-QVector<Finding> saveWarnings(const Block& block)
-{
-    static const QString nameParts[] = {QStringLiteral("Global"), QStringLiteral("/"),
-                                        QStringLiteral("\\")};
-    const DictionaryIndex index(block.dictionary);
-    QVector<Finding> warnings;
-    for (int m = 0; m < block.materials.size(); ++m) {
-        int entry = 0;
-        for (const Item& item : block.materials.at(m).items) {
-            if (item.isGlobalFlag())
-                continue;
-            const QString who = QStringLiteral("warning: material %1 entry %2").arg(m).arg(entry++);
-            if (item.type < 1 || item.type > 5)
-                warnings.append({item.blockOffset + ItemTypeField,
-                                 who + QStringLiteral(": type %1 cannot be saved").arg(item.type)});
-            else if (item.type == 4 && item.valueWord() == 0)
-                warnings.append({item.blockOffset + ItemValueField,
-                                 who + QStringLiteral(": texture value offset 0 has no cell, so a "
-                                                      "save takes the next cell for it")});
-            const QString name = index.at(item.name);
-            for (const QString& part : nameParts)
-                if (name.contains(part)) {
-                    warnings.append(
-                        {item.blockOffset + ItemNameField,
-                         who + QStringLiteral(": parameter name \"%1\" holds \"%2\", so a "
-                                              "save cannot write it back")
-                                   .arg(name, part)});
-                    break;
-                }
-        }
-    }
-    return warnings;
-}
+    int taken = 0;         // walk findings moved to `held`
+    QVector<Finding> held; // walk findings not yet passed on, by offset
+};
 
 QString magicProblem(const QByteArray& data)
 {
@@ -152,21 +226,62 @@ QString magicProblem(const QByteArray& data)
 
 } // namespace
 
+void checkBlock(const QByteArray& data, const std::function<void(const Finding&)>& report)
+{
+    Block block;
+    ReferenceCheck check(data, block, report);
+    if (!walk(data, block, check)) {
+        report({0, magicProblem(data)});
+        return;
+    }
+    check.finish();
+}
+
 QVector<Finding> checkBlock(const QByteArray& data)
 {
-    const std::optional<Block> block = decode(data);
-    if (!block)
-        return {{0, magicProblem(data)}};
-    QVector<Finding> findings = block->findings;
-    ReferenceCheck references(*block, findings);
-    for (int i = 0; i < block->materials.size(); ++i) {
-        references.material(i, block->materials.at(i));
-        zeroFields(data, *block, i, block->materials.at(i), findings);
-    }
-    findings += saveWarnings(*block);
-    std::stable_sort(findings.begin(), findings.end(),
-                     [](const Finding& a, const Finding& b) { return a.offset < b.offset; });
+    QVector<Finding> findings;
+    checkBlock(data, [&findings](const Finding& finding) { findings.append(finding); });
     return findings;
+}
+
+namespace {
+
+// The texts a record can name, and the distinct pairs of main shader and variant.
+class ShaderPairs : public BlockVisitor {
+public:
+    void string(const char* text, qint64 length, quint32 offset) override
+    {
+        if (offset <= 0xFFFF && !texts.contains(quint16(offset)))
+            texts.insert(quint16(offset), QString::fromUtf8(text, int(length)));
+    }
+    void head(const Material& material) override
+    {
+        pairs.insert(quint32(material.mainShader) << 16 | material.variant);
+    }
+    QStringList names() const
+    {
+        std::set<QString> sorted;
+        for (quint32 pair : pairs)
+            sorted.insert(texts.value(quint16(pair >> 16)) + QStringLiteral("::") +
+                          texts.value(quint16(pair & 0xFFFF)));
+        return QStringList(sorted.begin(), sorted.end());
+    }
+
+private:
+    QHash<quint16, QString> texts;
+    QSet<quint32> pairs;
+};
+
+} // namespace
+
+std::optional<BlockSummary> summarize(const QByteArray& data)
+{
+    BlockSummary summary;
+    ShaderPairs pairs;
+    if (!walk(data, summary.block, pairs))
+        return std::nullopt;
+    summary.shaders = pairs.names();
+    return summary;
 }
 
 } // namespace mtls

@@ -1,5 +1,7 @@
 #include "mtls/library.h"
 
+#include <QSet>
+
 namespace mtls {
 
 QString MaterialGrid::text(int row, int column) const
@@ -118,15 +120,6 @@ public:
         return row;
     }
 
-    // Columns the grid would have with `material` laid out as well.
-    int columnsWith(const Material& material) const
-    {
-        int cells = FirstParameterColumn;
-        for (const Item& item : material.items)
-            cells += item.hasValueWord() && item.valueWord() != 0 ? 2 : 1;
-        return qMax(qMax(grid.columnCount, 2 * backedCount(material) + 1), cells);
-    }
-
 private:
     static bool isBlank(const Material& material)
     {
@@ -178,18 +171,61 @@ LoadedLibrary layoutBlock(const Block& block)
     grid.columnCount = 15;
     grid.rows.reserve(block.materials.size());
     RowLayout layout(grid, index);
+    // A key met again is not recorded again: keeping only the first keeps the records in
+    // proportion to the distinct shaders and names, not to the materials.
+    QVector<CatalogueRecord> records;
+    QSet<QString> keys;
     for (const Material& material : block.materials) {
-        // The table keeps a slot for every cell of every row; past the budget the rest of
-        // the file is left out, as if it had ended there.
-        if (qint64(grid.rows.size() + 1) * layout.columnsWith(material) > MaxGridCells) {
-            library.truncated = true;
-            break;
-        }
-        grid.rows.append(layout.lay(material, library.records));
+        grid.rows.append(layout.lay(material, records));
+        for (CatalogueRecord& record : records)
+            if (!keys.contains(record.key)) {
+                keys.insert(record.key);
+                library.records.append(std::move(record));
+            }
+        records.clear();
     }
     for (int r = 0; r < grid.rows.size(); ++r)
         grid.rows[r][IndexColumn] = QString::number(r);
     return library;
+}
+
+namespace {
+
+// Counts the columns each record would take, the way RowLayout widens the grid.
+class CellCounter : public BlockVisitor {
+public:
+    void item(const Item& item) override
+    {
+        cells += item.hasValueWord() && item.valueWord() != 0 ? 2 : 1;
+        entries += item.isGlobalFlag() ? 0 : 1;
+    }
+    void material(const Material& material) override
+    {
+        const qint64 backed = material.complete ? material.paramCount : entries;
+        columns = qMax(columns, qMax(2 * backed + 1, FirstParameterColumn + cells));
+        cells = 0;
+        entries = 0;
+    }
+    qint64 columns = 15;
+
+private:
+    qint64 cells = 0;
+    qint64 entries = 0;
+};
+
+} // namespace
+
+std::optional<TableCells> tableCells(const QByteArray& data)
+{
+    Block block;
+    CellCounter counter;
+    if (!walk(data, block, counter))
+        return std::nullopt;
+    TableCells need;
+    need.strings = block.stringCount;
+    need.rows = block.materialsRead;
+    need.columns = counter.columns + 1;
+    return need;
 }
 
 } // namespace mtls

@@ -64,15 +64,29 @@ struct LoadedLibrary {
     QString textureNotice; // where the texture hashes point, for the status bar ("" for none)
 };
 
-// The materials table holds rows x columns cells, filled or not; a load never lays out more
-// (32 MiB of cell slots), which no real library comes near.
-constexpr qint64 MaxGridCells = qint64(1) << 22;
-
 // The loader's cell rules: one row per material that could be read, the column count grown
 // as the loader grows it (4, then 15, then 2N+1, then one per cell past the last column).
-// The N of a material cut off by the end of the data counts only with the entries read,
-// and the rows stop before the grid would pass MaxGridCells (the library is then truncated).
+// The N of a material cut off by the end of the data counts only with the entries read.
+// Each catalogue key is recorded once, with the value the load meets first.
 LoadedLibrary layoutBlock(const Block& block);
+
+// Cells the window's two tables take for a library: three per dictionary string, and one per
+// column of the materials table (the swap column included) in every row.
+struct TableCells {
+    qint64 strings = 0;
+    qint64 rows = 0;
+    qint64 columns = 0; // of the materials table, swap column included
+    qint64 total() const { return 3 * strings + rows * columns; }
+};
+
+// The editor shows a library whole or not at all, and not when it needs more cells than
+// this: 100,000 materials of ten parameters with their dictionary fit, while real libraries
+// hold a few hundred materials.
+constexpr qint64 MaxTableCells = 3000000;
+
+// What layoutBlock would lay out for `data`, counted in one pass that keeps no string and
+// no record. Nothing when the data is not an MTLs block.
+std::optional<TableCells> tableCells(const QByteArray& data);
 
 // Cell text of a global shader flag item: "Global@ShaderFlag<first>-<second>".
 QString globalFlagText(quint16 first, quint16 second);

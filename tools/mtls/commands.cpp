@@ -8,7 +8,6 @@
 #include <QFileInfo>
 #include <QTextStream>
 #include <algorithm>
-#include <set>
 
 namespace cli {
 
@@ -23,28 +22,21 @@ int worse(int a, int b)
     return std::max(a, b);
 }
 
-QString infoLine(const QString& path, const mtls::Block& block)
+QString infoLine(const QString& path, const mtls::BlockSummary& summary)
 {
-    const mtls::DictionaryIndex index(block.dictionary);
-    std::set<QString> shaders; // sorted, so the line does not depend on material order
-    for (const mtls::Material& material : block.materials)
-        shaders.insert(index.at(material.mainShader) + QStringLiteral("::") +
-                       index.at(material.variant));
-    QStringList names;
-    for (const QString& shader : shaders)
-        names.append(shader);
-
+    const mtls::Block& block = summary.block;
+    const QStringList& names = summary.shaders;
     QString line =
         path + QStringLiteral(": %1 materials, %2 strings, %3 dictionary bytes, %4 shaders")
                    .arg(block.materialCount)
-                   .arg(block.dictionary.size())
+                   .arg(block.stringCount)
                    .arg(block.stringTableSize)
                    .arg(names.size());
     if (!names.isEmpty())
         line += QStringLiteral(": ") + names.join(QStringLiteral(", "));
     if (block.truncated)
         line += QStringLiteral("; truncated, %1 of %2 materials read")
-                    .arg(block.materials.size())
+                    .arg(block.materialsRead)
                     .arg(block.materialCount);
     return line;
 }
@@ -81,21 +73,34 @@ int info(const QStringList& files, Streams io)
 {
     int status = Success;
     for (const QString& path : files) {
-        int failure = Success;
-        if (const std::optional<mtls::Block> block = readBlock(path, io.err, failure))
-            io.out << infoLine(path, *block) << '\n';
-        status = worse(status, failure);
+        const mtls::FileBytes file = mtls::readLibraryFile(path);
+        if (!file.error.isEmpty()) {
+            report(io.err, path, file.error);
+            status = worse(status, Failure);
+            continue;
+        }
+        // Only the counts and the shader names: no string or record is kept.
+        if (const std::optional<mtls::BlockSummary> summary = mtls::summarize(file.data)) {
+            io.out << infoLine(path, *summary) << '\n';
+        } else {
+            report(io.err, path, QLatin1String(InvalidFileMessage));
+            status = worse(status, Problems);
+        }
     }
     return status;
 }
 
 int dump(const QString& file, bool json, Streams io)
 {
-    int status = Success;
-    const std::optional<mtls::Block> block = readBlock(file, io.err, status);
-    if (!block)
-        return status;
-    io.out << (json ? dumpJson(*block) : dumpText(*block));
+    const mtls::FileBytes bytes = mtls::readLibraryFile(file);
+    if (!bytes.error.isEmpty()) {
+        report(io.err, file, bytes.error);
+        return Failure;
+    }
+    if (!writeDump(bytes.data, json, io.out)) {
+        report(io.err, file, QLatin1String(InvalidFileMessage));
+        return Problems;
+    }
     return Success;
 }
 
@@ -109,19 +114,28 @@ int check(const QStringList& files, Streams io, bool hashes)
             status = worse(status, Failure);
             continue;
         }
-        QVector<mtls::Finding> findings = mtls::checkBlock(file.data);
+        qint64 count = 0;
+        auto print = [&](const mtls::Finding& finding) {
+            io.out << path << ':' << finding.offset << ": " << finding.text << '\n';
+            ++count;
+        };
         if (hashes) {
+            // The hash findings come from a second pass: merge them in by offset.
+            QVector<mtls::Finding> findings = mtls::checkBlock(file.data);
             findings += textureFindings(path, file.data);
             std::stable_sort(
                 findings.begin(), findings.end(),
                 [](const mtls::Finding& a, const mtls::Finding& b) { return a.offset < b.offset; });
+            for (const mtls::Finding& finding : findings)
+                print(finding);
+        } else {
+            // Each finding is written as it is made, however many there are.
+            mtls::checkBlock(file.data, print);
         }
-        if (findings.isEmpty()) {
+        if (count == 0) {
             io.out << path << ": ok\n";
             continue;
         }
-        for (const mtls::Finding& finding : findings)
-            io.out << path << ':' << finding.offset << ": " << finding.text << '\n';
         status = worse(status, Problems);
     }
     return status;

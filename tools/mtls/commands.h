@@ -35,9 +35,9 @@ int pack(const QString& json, const QString& out, Streams io);
 // Materials added, removed or changed from `a` to `b`: 0 when none, 1 when some.
 int diff(const QString& a, const QString& b, Streams io);
 
-// The two forms of `dump`.
-QString dumpText(const mtls::Block& block);
-QString dumpJson(const mtls::Block& block);
+// The two forms of `dump`, text or JSON, written to `out` as the block is read; false when
+// `data` is not an MTLs block.
+bool writeDump(const QByteArray& data, bool json, QTextStream& out);
 
 // Reads and decodes `path`; on failure reports why on `err` (the editor's words) and sets
 // `status` to the exit status that failure calls for.

@@ -6,6 +6,7 @@
 #include "mtls/library.h"
 
 #include <QHash>
+#include <QTextStream>
 
 namespace cli {
 
@@ -19,11 +20,11 @@ struct Reference {
 
 class Resolver {
 public:
-    explicit Resolver(const mtls::Block& block)
+    // Records are 16-bit, so only the strings in the first 64 KiB can be named.
+    void add(quint32 offset, const QString& text)
     {
-        for (const mtls::DictionaryEntry& entry : block.dictionary)
-            if (!strings.contains(entry.offset))
-                strings.insert(entry.offset, entry.text);
+        if (offset <= 0xFFFF && !strings.contains(offset))
+            strings.insert(offset, text);
     }
     Reference at(quint16 offset) const
     {
@@ -111,27 +112,27 @@ QString itemText(const Resolver& resolver, const mtls::Item& item)
     }
 }
 
-QString materialText(const Resolver& resolver, int index, const mtls::Material& material)
+void writeMaterialText(QTextStream& out, const Resolver& resolver, int index,
+                       const mtls::Material& material, const QVector<mtls::Item>& items)
 {
-    QString text =
-        QStringLiteral("  Index %1 (byte %2)  Main Shader %3  Model_ID %4  SubMtls # %5  P0 %6\n")
-            .arg(index)
-            .arg(material.blockOffset)
-            .arg(shown(resolver.at(material.mainShader)), shown(resolver.at(material.modelId)),
-                 material.countRead ? QString::number(material.paramCount)
-                                    : QStringLiteral("(cut off)"),
-                 shown(resolver.at(material.variant)));
-    text += QStringLiteral("    shader ") + fullShader(resolver, material) +
-            QStringLiteral("  flags %1 %2 %3 %4\n")
-                .arg(material.flags[0])
-                .arg(material.flags[1])
-                .arg(material.flags[2])
-                .arg(material.flags[3]);
-    for (const mtls::Item& item : material.items)
-        text += itemText(resolver, item) + QLatin1Char('\n');
+    out << QStringLiteral(
+               "  Index %1 (byte %2)  Main Shader %3  Model_ID %4  SubMtls # %5  P0 %6\n")
+               .arg(index)
+               .arg(material.blockOffset)
+               .arg(shown(resolver.at(material.mainShader)), shown(resolver.at(material.modelId)),
+                    material.countRead ? QString::number(material.paramCount)
+                                       : QStringLiteral("(cut off)"),
+                    shown(resolver.at(material.variant)));
+    out << QStringLiteral("    shader ") + fullShader(resolver, material) +
+               QStringLiteral("  flags %1 %2 %3 %4\n")
+                   .arg(material.flags[0])
+                   .arg(material.flags[1])
+                   .arg(material.flags[2])
+                   .arg(material.flags[3]);
+    for (const mtls::Item& item : items)
+        out << itemText(resolver, item) << '\n';
     if (!material.complete)
-        text += QStringLiteral("    (the record is cut off here)\n");
-    return text;
+        out << QStringLiteral("    (the record is cut off here)\n");
 }
 
 // ---- JSON ----
@@ -169,103 +170,164 @@ QString itemJson(const Resolver& resolver, const mtls::Item& item)
     }
 }
 
-QString materialJson(const Resolver& resolver, int index, const mtls::Material& material)
+void writeMaterialJson(QTextStream& json, const Resolver& resolver, int index,
+                       const mtls::Material& material, const QVector<mtls::Item>& items)
 {
-    QString json = QStringLiteral("    {\n");
-    json += QStringLiteral("      \"index\": %1,\n").arg(index);
-    json += QStringLiteral("      \"byte\": %1,\n").arg(material.blockOffset);
-    json +=
-        QStringLiteral("      \"name\": %1,\n").arg(jsonReference(resolver.at(material.modelId)));
-    json += QStringLiteral("      \"mainShader\": %1,\n")
+    json << QStringLiteral("    {\n");
+    json << QStringLiteral("      \"index\": %1,\n").arg(index);
+    json << QStringLiteral("      \"byte\": %1,\n").arg(material.blockOffset);
+    json << QStringLiteral("      \"name\": %1,\n")
+                .arg(jsonReference(resolver.at(material.modelId)));
+    json << QStringLiteral("      \"mainShader\": %1,\n")
                 .arg(jsonReference(resolver.at(material.mainShader)));
-    json += QStringLiteral("      \"variant\": %1,\n")
+    json << QStringLiteral("      \"variant\": %1,\n")
                 .arg(jsonReference(resolver.at(material.variant)));
-    json += QStringLiteral("      \"shader\": %1,\n").arg(quoted(fullShader(resolver, material)));
-    json += QStringLiteral("      \"flags\": [%1, %2, %3, %4],\n")
+    json << QStringLiteral("      \"shader\": %1,\n").arg(quoted(fullShader(resolver, material)));
+    json << QStringLiteral("      \"flags\": [%1, %2, %3, %4],\n")
                 .arg(material.flags[0])
                 .arg(material.flags[1])
                 .arg(material.flags[2])
                 .arg(material.flags[3]);
-    json += QStringLiteral("      \"parameterCount\": %1,\n")
+    json << QStringLiteral("      \"parameterCount\": %1,\n")
                 .arg(material.countRead ? QString::number(material.paramCount)
                                         : QStringLiteral("null"));
-    json += QStringLiteral("      \"complete\": %1,\n")
+    json << QStringLiteral("      \"complete\": %1,\n")
                 .arg(material.complete ? QStringLiteral("true") : QStringLiteral("false"));
-    if (material.items.isEmpty()) {
-        json += QStringLiteral("      \"items\": []\n");
+    if (items.isEmpty()) {
+        json << QStringLiteral("      \"items\": []\n");
     } else {
-        json += QStringLiteral("      \"items\": [\n");
-        for (int i = 0; i < material.items.size(); ++i)
-            json += QStringLiteral("        ") + itemJson(resolver, material.items.at(i)) +
-                    (i + 1 < material.items.size() ? QStringLiteral(",\n") : QStringLiteral("\n"));
-        json += QStringLiteral("      ]\n");
+        json << QStringLiteral("      \"items\": [\n");
+        for (int i = 0; i < items.size(); ++i)
+            json << QStringLiteral("        ") << itemJson(resolver, items.at(i))
+                 << (i + 1 < items.size() ? ",\n" : "\n");
+        json << QStringLiteral("      ]\n");
     }
-    return json + QStringLiteral("    }");
+    json << QStringLiteral("    }");
 }
+
+// Writes the dump as the walk reads the block: only the record being read is held, so the
+// output of any file takes memory in proportion to its largest record.
+class Dumper : public mtls::BlockVisitor {
+public:
+    Dumper(QTextStream& out, bool json, const mtls::Block& counted)
+        : out(out), json(json), counted(counted)
+    {
+    }
+
+    void begin()
+    {
+        if (!json) {
+            out << QStringLiteral("MTLs Dictionary: %1 strings, %2 bytes\n")
+                       .arg(counted.stringCount)
+                       .arg(counted.stringTableSize)
+                << QStringLiteral("  Index  Offset  Item\n");
+            return;
+        }
+        out << QStringLiteral("{\n")
+            << QStringLiteral("  \"formatWord\": %1,\n").arg(counted.formatWord)
+            << QStringLiteral("  \"stringTableSize\": %1,\n").arg(counted.stringTableSize)
+            << (counted.stringCount == 0 ? "  \"dictionary\": [],\n" : "  \"dictionary\": [\n");
+    }
+
+    void string(const char* bytes, qint64 length, quint32 offset) override
+    {
+        const QString text = QString::fromUtf8(bytes, int(length));
+        resolver.add(offset, text);
+        if (json) {
+            // Text alone cannot carry bytes that are not UTF-8; pack takes them from here.
+            const QByteArray raw = QByteArray::fromRawData(bytes, int(length));
+            const QString exact =
+                text.toUtf8() == raw
+                    ? QString()
+                    : QStringLiteral(", \"bytes\": \"%1\"").arg(QString::fromLatin1(raw.toHex()));
+            out << QStringLiteral("    {\"index\": %1, \"offset\": %2, \"text\": %3%4}%5\n")
+                       .arg(strings)
+                       .arg(offset)
+                       .arg(quoted(text), exact,
+                            strings + 1 < counted.stringCount ? QStringLiteral(",") : QString());
+        } else
+            out << QStringLiteral("  %1  %2  %3\n")
+                       .arg(strings, 5)
+                       .arg(offset, 6)
+                       .arg(quoted(text));
+        ++strings;
+    }
+
+    void item(const mtls::Item& item) override { items.append(item); }
+
+    void material(const mtls::Material& material) override
+    {
+        materialsBegin();
+        if (json) {
+            writeMaterialJson(out, resolver, materials, material, items);
+            out << (materials + 1 < counted.materialsRead ? ",\n" : "\n");
+        } else {
+            writeMaterialText(out, resolver, materials, material, items);
+        }
+        items.clear();
+        ++materials;
+    }
+
+    void end()
+    {
+        materialsBegin();
+        if (!json) {
+            if (counted.truncated)
+                out << QStringLiteral("Truncated: the data ends before everything its counts "
+                                      "announce; %1 of %2 materials read.\n")
+                           .arg(counted.materialsRead)
+                           .arg(counted.materialCount);
+            return;
+        }
+        if (counted.materialsRead > 0)
+            out << "  ],\n";
+        out << QStringLiteral("  \"truncated\": %1\n")
+                   .arg(counted.truncated ? QStringLiteral("true") : QStringLiteral("false"))
+            << "}\n";
+    }
+
+private:
+    // Once, between the last string and the first record.
+    void materialsBegin()
+    {
+        if (materialsBegun)
+            return;
+        materialsBegun = true;
+        if (!json) {
+            out << QStringLiteral("Found %1 materials:\n").arg(counted.materialCount);
+            return;
+        }
+        if (counted.stringCount > 0)
+            out << "  ],\n";
+        out << QStringLiteral("  \"materialCount\": %1,\n").arg(counted.materialCount)
+            << (counted.materialsRead == 0 ? "  \"materials\": [],\n" : "  \"materials\": [\n");
+    }
+
+    QTextStream& out;
+    const bool json;
+    const mtls::Block& counted;
+    Resolver resolver;
+    QVector<mtls::Item> items; // of the record being read
+    qint64 strings = 0;
+    qint64 materials = 0;
+    bool materialsBegun = false;
+};
 
 } // namespace
 
-QString dumpText(const mtls::Block& block)
+bool writeDump(const QByteArray& data, bool json, QTextStream& out)
 {
-    const Resolver resolver(block);
-    QString text = QStringLiteral("MTLs Dictionary: %1 strings, %2 bytes\n")
-                       .arg(block.dictionary.size())
-                       .arg(block.stringTableSize);
-    text += QStringLiteral("  Index  Offset  Item\n");
-    for (int k = 0; k < block.dictionary.size(); ++k)
-        text += QStringLiteral("  %1  %2  %3\n")
-                    .arg(k, 5)
-                    .arg(block.dictionary.at(k).offset, 6)
-                    .arg(quoted(block.dictionary.at(k).text));
-    text += QStringLiteral("Found %1 materials:\n").arg(block.materialCount);
-    for (int i = 0; i < block.materials.size(); ++i)
-        text += materialText(resolver, i, block.materials.at(i));
-    if (block.truncated)
-        text += QStringLiteral("Truncated: the data ends before everything its counts announce; "
-                               "%1 of %2 materials read.\n")
-                    .arg(block.materials.size())
-                    .arg(block.materialCount);
-    return text;
-}
-
-QString dumpJson(const mtls::Block& block)
-{
-    const Resolver resolver(block);
-    QString json = QStringLiteral("{\n");
-    json += QStringLiteral("  \"formatWord\": %1,\n").arg(block.formatWord);
-    json += QStringLiteral("  \"stringTableSize\": %1,\n").arg(block.stringTableSize);
-    if (block.dictionary.isEmpty()) {
-        json += QStringLiteral("  \"dictionary\": [],\n");
-    } else {
-        json += QStringLiteral("  \"dictionary\": [\n");
-        for (int k = 0; k < block.dictionary.size(); ++k) {
-            const mtls::DictionaryEntry& entry = block.dictionary.at(k);
-            // Text alone cannot carry bytes that are not UTF-8; pack takes them from here.
-            const QString bytes = entry.bytes.isEmpty()
-                                      ? QString()
-                                      : QStringLiteral(", \"bytes\": \"%1\"")
-                                            .arg(QString::fromLatin1(entry.bytes.toHex()));
-            json += QStringLiteral("    {\"index\": %1, \"offset\": %2, \"text\": %3%4}%5\n")
-                        .arg(k)
-                        .arg(entry.offset)
-                        .arg(quoted(entry.text), bytes,
-                             k + 1 < block.dictionary.size() ? QStringLiteral(",") : QString());
-        }
-        json += QStringLiteral("  ],\n");
-    }
-    json += QStringLiteral("  \"materialCount\": %1,\n").arg(block.materialCount);
-    if (block.materials.isEmpty()) {
-        json += QStringLiteral("  \"materials\": [],\n");
-    } else {
-        json += QStringLiteral("  \"materials\": [\n");
-        for (int i = 0; i < block.materials.size(); ++i)
-            json += materialJson(resolver, i, block.materials.at(i)) +
-                    (i + 1 < block.materials.size() ? QStringLiteral(",\n") : QStringLiteral("\n"));
-        json += QStringLiteral("  ],\n");
-    }
-    json += QStringLiteral("  \"truncated\": %1\n")
-                .arg(block.truncated ? QStringLiteral("true") : QStringLiteral("false"));
-    return json + QStringLiteral("}\n");
+    // A first walk counts what the dump announces before it lists it.
+    mtls::Block counted;
+    mtls::BlockVisitor counter;
+    if (!mtls::walk(data, counted, counter))
+        return false;
+    mtls::Block block;
+    Dumper dumper(out, json, counted);
+    dumper.begin();
+    mtls::walk(data, block, dumper);
+    dumper.end();
+    return true;
 }
 
 } // namespace cli

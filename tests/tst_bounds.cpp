@@ -1,0 +1,140 @@
+// The window shows a library whole or not at all, in time in proportion to its rows: a load
+// of many records, and a refusal that leaves everything as it was.
+#include "app/mainwindow.h"
+#include "authoring/modelfile.h"
+#include "support/core/blockbuilder.h"
+#include "support/core/modelbuilder.h"
+#include "support/gui/modalanswerer.h"
+#include "support/gui/windowhelpers.h"
+#include "ui_mainwindow.h"
+
+#include <QElapsedTimer>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QtTest>
+
+using namespace testdata;
+using namespace testwindow;
+using testsupport::ModelBuilder;
+
+namespace {
+
+// 30,000 rows take about 2 s on a busy 2-core machine, 13 s under the address sanitizer:
+// about a tenfold margin on each.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr qint64 ManyRowsMilliseconds = 100000;
+#else
+constexpr qint64 ManyRowsMilliseconds = 20000;
+#endif
+
+const QStringList words{"mat", "yCS", "Normal", "tex"}; // offsets 0, 4, 8, 15
+
+const RawMaterial emptyRecord{0, 4, 8, {}, 0, {}};
+
+// Everything the two tables and the captions show.
+QStringList view(const MainWindow& w)
+{
+    QStringList seen{w.ui->ExternalLabel->text(), w.ui->OriginalLabel->text(), w.ui->label->text(),
+                     w.statusBar()->currentMessage()};
+    for (const QTableWidget* table :
+         std::initializer_list<const QTableWidget*>{w.ui->ExternalTable, w.ui->OriginalTable})
+        for (int r = 0; r < table->rowCount(); ++r)
+            seen.append(rowTexts(table, r).join(QLatin1Char('|')));
+    return seen;
+}
+
+} // namespace
+
+class BoundsTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void manyRowsLoadInLinearTime()
+    {
+        ScratchDirectory scratch;
+        QVERIFY(writeFile(scratch.path("many.mtls"),
+                          buildBlock(words, QVector<RawMaterial>(30000, emptyRecord))));
+        MainWindow w;
+        w.show();
+        // A column inserted into filled rows moves every cell after it, once per row.
+        const QTableWidget* materials = w.ui->ExternalTable;
+        int columnsIntoRows = 0;
+        connect(materials->model(), &QAbstractItemModel::columnsAboutToBeInserted,
+                [&] { columnsIntoRows += materials->rowCount() > 0 ? 1 : 0; });
+        QElapsedTimer timer;
+        timer.start();
+        call(w, "open_mtl", scratch.path("many.mtls"));
+        const qint64 elapsed = timer.elapsed();
+        qInfo("30,000 rows in %lld ms", elapsed);
+        QCOMPARE(columnsIntoRows, 0);
+        QCOMPARE(materials->rowCount(), 30000);
+        auto* button = qobject_cast<QPushButton*>(materials->cellWidget(29999, 1));
+        QVERIFY(button && button->text() == QLatin1String("MODIFY"));
+        QVERIFY2(elapsed < ManyRowsMilliseconds, qPrintable(QString::number(elapsed)));
+    }
+
+    void refusalChangesNothing_data()
+    {
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<QString>("message");
+        const QString limit = QStringLiteral("; the editor shows at most 3,000,000 cells.");
+        QTest::newRow("a million empty strings")
+            << buildBlock(QStringList(QVector<QString>(1 << 20).toList()), {emptyRecord})
+            << "This library is too large to show: 1,048,576 dictionary strings and 1 material" +
+                   limit;
+        QTest::newRow("200,000 empty records")
+            << buildBlock(words, QVector<RawMaterial>(200000, emptyRecord))
+            << "This library is too large to show: 4 dictionary strings and 200,000 materials of "
+               "16 columns" +
+                   limit;
+    }
+
+    // The refusal comes before the tables, the captions or the catalogue change.
+    void refusalChangesNothing()
+    {
+        QFETCH(QByteArray, file);
+        QFETCH(QString, message);
+        ScratchDirectory scratch;
+        const RawMaterial shown{0, 4, 8, {}, 1, {entry4(15, 15)}};
+        QVERIFY(writeFile(scratch.path("shown.mtls"), buildBlock(words, {shown, shown})));
+        QVERIFY(writeFile(scratch.path("large.mtls"), file));
+        ModalAnswerer answers;
+        MainWindow w;
+        w.show();
+        call(w, "open_mtl", scratch.path("shown.mtls"));
+        const QStringList before = view(w);
+        const QByteArray catalogue = readFile(scratch.path("MTLs_Shaders.ini"));
+        QVERIFY(!catalogue.isEmpty());
+
+        answers.expectMessage();
+        call(w, "open_mtl", scratch.path("large.mtls"));
+        QCOMPARE(answers.messages(), (QList<ModalAnswerer::Message>{{"Warning", message}}));
+        QCOMPARE(view(w), before);
+        QCOMPARE(readFile(scratch.path("MTLs_Shaders.ini")), catalogue);
+    }
+
+    // A model file is read to its end, however far that is: here past 512 MiB, in a sparse
+    // file of which only the head and the tail are read.
+    void modelReadToItsEnd()
+    {
+        const qint64 hole = qint64(600) << 20;
+        ModelBuilder builder;
+        builder.names({"J_Hips", "Head"}).chunk("PAD_", QByteArray(), quint32(hole));
+        const QByteArray model = builder.materials({1}).end().build();
+        const int tail = model.indexOf("PAD_") + 8;
+        ScratchDirectory scratch;
+        QFile file(scratch.path("far.mdl"));
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(model.left(tail)) == tail);
+        QVERIFY(file.resize(tail + hole) && file.seek(tail + hole));
+        QVERIFY(file.write(model.mid(tail)) == model.size() - tail);
+        file.close();
+        QString error;
+        const auto read = authoring::readModelFileAt(file.fileName(), error);
+        QVERIFY2(read, qPrintable(error));
+        QCOMPARE(read->materials, QStringList{"Head"});
+        QVERIFY(!read->damaged);
+    }
+};
+
+QTEST_MAIN(BoundsTest)
+#include "tst_bounds.moc"
