@@ -16,7 +16,6 @@
 #include <QFileInfo>
 #include <QHeaderView>
 #include <QLabel>
-#include <QLocale>
 #include <QPushButton>
 #include <QStandardPaths>
 #include <QStatusBar>
@@ -43,22 +42,6 @@ QTableWidgetItem* centredItem(const QString& text)
     auto* item = new QTableWidgetItem(text);
     item->setTextAlignment(Qt::AlignCenter);
     return item;
-}
-
-QString tooLargeMessage(const mtls::TableCells& cells)
-{
-    const QLocale numbers(QLocale::English);
-    auto count = [&numbers](qint64 n, const char* one, const char* many) {
-        return numbers.toString(n) + QLatin1Char(' ') + QLatin1String(n == 1 ? one : many);
-    };
-    QString materials = count(cells.rows, "material", "materials");
-    // Name the width when the rows rather than the dictionary make the library too large.
-    if (cells.rows * cells.columns > 3 * cells.strings)
-        materials += QStringLiteral(" of ") + count(cells.columns, "column", "columns");
-    return QStringLiteral("This library is too large to show: %1 and %2; the editor shows at "
-                          "most %3 cells.")
-        .arg(count(cells.strings, "dictionary string", "dictionary strings"), materials,
-             numbers.toString(mtls::MaxTableCells));
 }
 
 const char* const WorkingFileName = "mtlsView.bin";
@@ -123,23 +106,13 @@ void MainWindow::open_mtl(QString filename)
             merge_MDL(filename);
         return;
     }
-    const mtls::FileBytes file = mtls::readLibraryFile(filename);
-    if (!file.error.isEmpty()) {
-        warn(file.error);
-        return;
-    }
-    // Counted before anything is built, so that a library too large to show changes nothing.
-    const std::optional<mtls::TableCells> cells = mtls::tableCells(file.data);
-    if (cells && cells->total() > mtls::MaxTableCells) {
-        warn(tooLargeMessage(*cells));
-        return;
-    }
-    // The load needs none of what the tables hold now: a refusal leaves them as they are.
+    // The load needs none of what the tables hold now: a refusal (a library too large to
+    // show among them) leaves them as they are.
     const authoring::Session before;
     authoring::Step step;
     {
         ShaderCatalogue catalogue;
-        step = authoring::loadBytes(before, file.data, filename, catalogue);
+        step = authoring::loadFile(before, filename, catalogue);
     }
     noteUnsavedCatalogue();
     if (!step.done()) {

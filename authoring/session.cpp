@@ -70,9 +70,14 @@ QString caption(const QString& file)
 Step loadBytes(const Session& before, const QByteArray& data, const QString& path,
                ShaderCatalogue& catalogue)
 {
-    std::optional<mtls::LoadedLibrary> library = mtls::loadLibrary(data, catalogue);
-    if (!library)
+    // Counted before anything is built: a library too large to show teaches nothing.
+    const QString tooLarge = mtls::tooLargeMessage(data);
+    if (!tooLarge.isEmpty())
+        return refused(before, tooLarge);
+    const std::optional<mtls::Block> block = mtls::decode(data);
+    if (!block)
         return refused(before, QLatin1String(InvalidFileMessage));
+    std::optional<mtls::LoadedLibrary> library = mtls::loadBlock(*block, catalogue);
     Session after;
     after.dictionary.reserve(library->dictionary.size());
     for (const mtls::DictionaryEntry& entry : library->dictionary)
@@ -81,7 +86,8 @@ Step loadBytes(const Session& before, const QByteArray& data, const QString& pat
     after.currentFile = path;
     after.swapRow = before.swapRow;
     library->records.clear(); // taught already; the view does not need them
-    library->textureNotice = mtls::textureStatusLine(data, path);
+    library->textureNotice =
+        mtls::textureStatusLine(mtls::textureReferences(*block, path), path);
     after.loaded = std::move(library);
     return {after, {}, {}};
 }

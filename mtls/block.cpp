@@ -2,6 +2,7 @@
 
 #include <QDataStream>
 #include <QtEndian>
+#include <algorithm>
 #include <cstring>
 
 namespace mtls {
@@ -179,7 +180,18 @@ public:
     explicit Collector(Block& block) : block(block) {}
     void string(const char* text, qint64 length, quint32 offset) override
     {
-        DictionaryEntry entry{QString::fromUtf8(text, int(length)), offset, {}};
+        // A text equal to the one before shares it, and an empty one Qt's own empty string:
+        // a dictionary of one string repeated costs no more than the entries.
+        DictionaryEntry entry{{}, offset, {}};
+        if (length == 0)
+            entry.text = QString::fromLatin1("", 0);
+        else if (length == lastLength && std::memcmp(text, lastBytes, size_t(length)) == 0)
+            entry.text = lastText;
+        else
+            entry.text = QString::fromUtf8(text, int(length));
+        lastBytes = text;
+        lastLength = length;
+        lastText = entry.text;
         // Bytes that are not UTF-8 do not come back from the text: keep them as they are.
         if (!isAscii(text, length)) {
             const QByteArray bytes(text, int(length));
@@ -198,6 +210,9 @@ public:
 private:
     Block& block;
     QVector<Item> items;
+    const char* lastBytes = nullptr;
+    qint64 lastLength = -1;
+    QString lastText;
 };
 
 } // namespace
@@ -289,6 +304,14 @@ bool walk(const QByteArray& data, Block& block, BlockVisitor& visitor)
 std::optional<Block> decode(const QByteArray& data)
 {
     Block block;
+    // One entry per zero byte of the dictionary: reserved at once, the list never grows
+    // past what the data holds.
+    if (data.size() >= DictionaryOffset) {
+        const quint32 size = qFromLittleEndian<quint32>(data.constData() + StringTableSizeOffset);
+        const qint64 end = qMin(qint64(data.size()), DictionaryOffset + qint64(size));
+        block.dictionary.reserve(
+            int(std::count(data.constData() + DictionaryOffset, data.constData() + end, '\0')));
+    }
     Collector collector(block);
     if (!walk(data, block, collector))
         return std::nullopt;

@@ -1,5 +1,8 @@
 #include "mtls/library.h"
 
+#include <algorithm>
+
+#include <QLocale>
 #include <QSet>
 
 namespace mtls {
@@ -11,17 +14,16 @@ QString MaterialGrid::text(int row, int column) const
     return rows[row][column].value_or(QString());
 }
 
-DictionaryIndex::DictionaryIndex(const QVector<DictionaryEntry>& entries)
-{
-    byOffset.reserve(entries.size());
-    for (const DictionaryEntry& entry : entries)
-        if (!byOffset.contains(entry.offset))
-            byOffset.insert(entry.offset, entry.text);
-}
+DictionaryIndex::DictionaryIndex(const QVector<DictionaryEntry>& entries) : entries(entries) {}
 
-QString DictionaryIndex::at(quint32 offset) const
+std::optional<QString> DictionaryIndex::find(quint32 offset) const
 {
-    return byOffset.value(offset);
+    const auto found = std::lower_bound(
+        entries.cbegin(), entries.cend(), offset,
+        [](const DictionaryEntry& entry, quint32 wanted) { return entry.offset < wanted; });
+    if (found == entries.cend() || found->offset != offset)
+        return std::nullopt;
+    return found->text;
 }
 
 QString globalFlagText(quint16 first, quint16 second)
@@ -95,7 +97,13 @@ public:
         QStringList cells;
         for (const Item& item : material.items) {
             if (item.isGlobalFlag()) {
-                place(globalFlagText(item.name, item.type), cells);
+                // Runs of one flag item share one text: a row of them costs a word a cell.
+                const quint32 flag = quint32(item.name) << 16 | item.type;
+                if (flag != lastFlag || lastFlagText.isNull()) {
+                    lastFlag = flag;
+                    lastFlagText = globalFlagText(item.name, item.type);
+                }
+                place(lastFlagText, cells);
                 continue;
             }
             const QString name = index.at(item.name);
@@ -155,6 +163,8 @@ private:
     MaterialGrid& grid;
     const DictionaryIndex& index;
     GridRow row;
+    quint32 lastFlag = 0;
+    QString lastFlagText;
 };
 
 } // namespace
@@ -226,6 +236,25 @@ std::optional<TableCells> tableCells(const QByteArray& data)
     need.rows = block.materialsRead;
     need.columns = counter.columns + 1;
     return need;
+}
+
+QString tooLargeMessage(const QByteArray& data)
+{
+    const std::optional<TableCells> cells = tableCells(data);
+    if (!cells || cells->total() <= MaxTableCells)
+        return QString();
+    const QLocale numbers(QLocale::English);
+    auto count = [&numbers](qint64 n, const char* one, const char* many) {
+        return numbers.toString(n) + QLatin1Char(' ') + QLatin1String(n == 1 ? one : many);
+    };
+    QString materials = count(cells->rows, "material", "materials");
+    // Name the width when the rows rather than the dictionary make the library too large.
+    if (cells->rows * cells->columns > 3 * cells->strings)
+        materials += QStringLiteral(" of ") + count(cells->columns, "column", "columns");
+    return QStringLiteral("This library is too large to show: %1 and %2; the editor shows at "
+                          "most %3 cells.")
+        .arg(count(cells->strings, "dictionary string", "dictionary strings"), materials,
+             numbers.toString(MaxTableCells));
 }
 
 } // namespace mtls

@@ -37,16 +37,18 @@ struct MaterialGrid {
 };
 
 // Offset -> string for one dictionary. Answers exactly what a scan of the dictionary table
-// from the top would (offsets strictly increase, so the first match is the only one).
+// from the top would (offsets strictly increase, so the first match is the only one). It
+// searches the entries it shares with the block: a million strings cost no extra memory.
 class DictionaryIndex {
 public:
     DictionaryIndex() = default;
     explicit DictionaryIndex(const QVector<DictionaryEntry>& entries);
-    // The string starting at `offset`, or "" when none starts there.
-    QString at(quint32 offset) const;
+    // The string starting at `offset`: "" (or nothing, from find) when none starts there.
+    QString at(quint32 offset) const { return find(offset).value_or(QString()); }
+    std::optional<QString> find(quint32 offset) const;
 
 private:
-    QHash<quint32, QString> byOffset;
+    QVector<DictionaryEntry> entries;
 };
 
 // One record-if-absent write to the shader catalogue, in the order the load meets it.
@@ -87,6 +89,9 @@ constexpr qint64 MaxTableCells = 3000000;
 // What layoutBlock would lay out for `data`, counted in one pass that keeps no string and
 // no record. Nothing when the data is not an MTLs block.
 std::optional<TableCells> tableCells(const QByteArray& data);
+// "This library is too large to show: ..." when `data` needs more than MaxTableCells, else
+// "". The editor and every mtls command that reads a library whole refuse it with this.
+QString tooLargeMessage(const QByteArray& data);
 
 // Cell text of a global shader flag item: "Global@ShaderFlag<first>-<second>".
 QString globalFlagText(quint16 first, quint16 second);

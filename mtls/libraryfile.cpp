@@ -29,7 +29,12 @@ std::optional<LoadedLibrary> loadLibrary(const QByteArray& data, ShaderCatalogue
     const std::optional<Block> block = decode(data);
     if (!block)
         return std::nullopt;
-    LoadedLibrary library = layoutBlock(*block);
+    return loadBlock(*block, catalogue);
+}
+
+LoadedLibrary loadBlock(const Block& block, ShaderCatalogue& catalogue)
+{
+    LoadedLibrary library = layoutBlock(block);
     for (const CatalogueRecord& record : library.records)
         catalogue.record(record.key, record.value);
     return library;

@@ -26,6 +26,8 @@ FileBytes readLibraryFile(const QString& path);
 // Decodes `data` and records, key by key and only where absent, what a load meets in
 // `catalogue`. Nothing is recorded and nothing returned when the data is not an MTLs block.
 std::optional<LoadedLibrary> loadLibrary(const QByteArray& data, ShaderCatalogue& catalogue);
+// The same for a block already decoded.
+LoadedLibrary loadBlock(const Block& block, ShaderCatalogue& catalogue);
 
 // The block that saving `library` unchanged to `savePath` builds (hashes from that path).
 WriteResult rebuildLibrary(const LoadedLibrary& library, const ShaderCatalogue& catalogue,

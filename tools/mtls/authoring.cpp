@@ -96,6 +96,12 @@ int runLearn(const QCommandLineParser& parser, Streams io)
             status = std::max(status, fail(io, path, file.error));
             continue;
         }
+        // The editor's load refuses a library too large to show, and so teaches nothing.
+        const QString tooLarge = mtls::tooLargeMessage(file.data);
+        if (!tooLarge.isEmpty()) {
+            status = std::max(status, fail(io, path, tooLarge));
+            continue;
+        }
         // What the catalogue lacks before the load is what the load may add.
         QSet<QString> absentNames;
         if (const std::optional<mtls::Block> block = mtls::decode(file.data))

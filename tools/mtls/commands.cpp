@@ -61,6 +61,13 @@ std::optional<mtls::Block> readBlock(const QString& path, QTextStream& err, int&
         status = Failure;
         return std::nullopt;
     }
+    // What reads a library whole reads no more than the editor would show.
+    const QString tooLarge = mtls::tooLargeMessage(file.data);
+    if (!tooLarge.isEmpty()) {
+        report(err, path, tooLarge);
+        status = Problems;
+        return std::nullopt;
+    }
     std::optional<mtls::Block> block = mtls::decode(file.data);
     if (!block) {
         report(err, path, QLatin1String(InvalidFileMessage));
@@ -176,6 +183,11 @@ int resaveLibrary(const QString& in, const QString& out, const QString& catalogu
     if (!file.error.isEmpty()) {
         report(io.err, in, file.error);
         return Failure;
+    }
+    const QString tooLarge = mtls::tooLargeMessage(file.data);
+    if (!tooLarge.isEmpty()) {
+        report(io.err, in, tooLarge);
+        return Problems;
     }
     // The editor's load writes the catalogue back when it ends, and its save opens the
     // catalogue afresh: the same two steps here.

@@ -24,7 +24,7 @@ struct MaterialView {
     QString name;
     QString shader;
     std::array<quint16, 4> flags{};
-    QVector<Parameter> parameters;
+    const mtls::Material* record = nullptr; // its parameters are laid out only when compared
 };
 
 QString quotedName(const QString& text)
@@ -39,20 +39,14 @@ QString hex64(quint64 value)
 
 class Names {
 public:
-    explicit Names(const mtls::Block& block)
-    {
-        for (const mtls::DictionaryEntry& entry : block.dictionary)
-            strings.insert(entry.offset, entry.text);
-    }
+    explicit Names(const mtls::Block& block) : index(block.dictionary) {}
     QString at(quint16 offset) const
     {
-        const auto found = strings.constFind(offset);
-        return found != strings.constEnd() ? found.value()
-                                           : QStringLiteral("(none @%1)").arg(offset);
+        return index.find(offset).value_or(QStringLiteral("(none @%1)").arg(offset));
     }
 
 private:
-    QHash<quint32, QString> strings;
+    mtls::DictionaryIndex index;
 };
 
 Parameter parameter(const Names& names, const mtls::Item& item)
@@ -85,21 +79,29 @@ Parameter parameter(const Names& names, const mtls::Item& item)
     return p;
 }
 
-QVector<MaterialView> materialsOf(const mtls::Block& block)
+QVector<MaterialView> materialsOf(const mtls::Block& block, const Names& names)
 {
-    const Names names(block);
     QVector<MaterialView> views;
-    for (const mtls::Material& material : block.materials) {
-        MaterialView view{names.at(material.modelId),
-                          names.at(material.mainShader) + QStringLiteral("::") +
-                              names.at(material.variant),
-                          material.flags,
-                          {}};
-        for (const mtls::Item& item : material.items)
-            view.parameters.append(parameter(names, item));
-        views.append(view);
-    }
+    for (const mtls::Material& material : block.materials)
+        views.append({names.at(material.modelId),
+                      names.at(material.mainShader) + QStringLiteral("::") +
+                          names.at(material.variant),
+                      material.flags, &material});
     return views;
+}
+
+QVector<Parameter> parametersOf(const MaterialView& view, const Names& names)
+{
+    QVector<Parameter> parameters;
+    parameters.reserve(view.record->items.size());
+    for (const mtls::Item& item : view.record->items) {
+        Parameter next = parameter(names, item);
+        // Runs of one global flag item share one key text.
+        if (!parameters.isEmpty() && parameters.last().key == next.key)
+            next.key = parameters.last().key;
+        parameters.append(next);
+    }
+    return parameters;
 }
 
 // For each key of `a`, the index of its partner in `b`: the k-th time a key comes in `a`
@@ -140,7 +142,8 @@ template <typename T, typename Key> QStringList keys(const QVector<T>& list, Key
     return result;
 }
 
-QStringList changes(const MaterialView& a, const MaterialView& b)
+QStringList changes(const MaterialView& a, const Names& namesA, const MaterialView& b,
+                    const Names& namesB)
 {
     QStringList lines;
     if (a.shader != b.shader)
@@ -152,19 +155,21 @@ QStringList changes(const MaterialView& a, const MaterialView& b)
                              .arg(a.flags[f])
                              .arg(b.flags[f]));
 
+    const QVector<Parameter> parametersA = parametersOf(a, namesA);
+    const QVector<Parameter> parametersB = parametersOf(b, namesB);
     auto key = [](const Parameter& p) { return p.key; };
-    const QStringList keysA = keys(a.parameters, key), keysB = keys(b.parameters, key);
+    const QStringList keysA = keys(parametersA, key), keysB = keys(parametersB, key);
     const QVector<int> partner = partners(keysA, keysB);
     QSet<int> matched;
     for (int i = 0; i < partner.size(); ++i) {
-        const Parameter& old = a.parameters.at(i);
+        const Parameter& old = parametersA.at(i);
         if (partner.at(i) < 0) {
             lines.append(
                 QStringLiteral("parameter %1 removed: %2").arg(quotedName(old.key), old.shown()));
             continue;
         }
         matched.insert(partner.at(i));
-        const Parameter& now = b.parameters.at(partner.at(i));
+        const Parameter& now = parametersB.at(partner.at(i));
         if (old.isHash() && now.isHash() && old.value != now.value)
             lines.append(QStringLiteral("texture hash %1: %2 -> %3")
                              .arg(quotedName(old.key), old.value, now.value));
@@ -172,10 +177,10 @@ QStringList changes(const MaterialView& a, const MaterialView& b)
             lines.append(QStringLiteral("parameter %1: %2 -> %3")
                              .arg(quotedName(old.key), old.shown(), now.shown()));
     }
-    for (int j = 0; j < b.parameters.size(); ++j)
+    for (int j = 0; j < parametersB.size(); ++j)
         if (!matched.contains(j))
             lines.append(QStringLiteral("parameter %1 added: %2")
-                             .arg(quotedName(b.parameters.at(j).key), b.parameters.at(j).shown()));
+                             .arg(quotedName(parametersB.at(j).key), parametersB.at(j).shown()));
     if (!inOrder(partner))
         lines.append(QStringLiteral("parameter order: %1 -> %2")
                          .arg(keysA.join(QStringLiteral(", ")), keysB.join(QStringLiteral(", "))));
@@ -187,10 +192,13 @@ QStringList changes(const MaterialView& a, const MaterialView& b)
 int diff(const QString& a, const QString& b, Streams io)
 {
     QVector<MaterialView> sides[2];
+    std::optional<mtls::Block> blocks[2];
+    std::optional<Names> names[2];
     const QString paths[2] = {a, b};
     for (int s = 0; s < 2; ++s) {
         int status = Success;
-        const std::optional<mtls::Block> block = readBlock(paths[s], io.err, status);
+        std::optional<mtls::Block>& block = blocks[s];
+        block = readBlock(paths[s], io.err, status);
         if (!block)
             return Failure;
         // A cut-off library would show its missing records as removed ones.
@@ -201,7 +209,8 @@ int diff(const QString& a, const QString& b, Streams io)
                        .arg(block->materialCount));
             return Failure;
         }
-        sides[s] = materialsOf(*block);
+        names[s].emplace(*block);
+        sides[s] = materialsOf(*block, *names[s]);
     }
     const QVector<MaterialView>& old = sides[0];
     const QVector<MaterialView>& now = sides[1];
@@ -219,7 +228,7 @@ int diff(const QString& a, const QString& b, Streams io)
             continue;
         }
         matched.insert(partner.at(i));
-        const QStringList lines = changes(old.at(i), now.at(partner.at(i)));
+        const QStringList lines = changes(old.at(i), *names[0], now.at(partner.at(i)), *names[1]);
         if (lines.isEmpty())
             continue;
         io.out << "~ material " << quotedName(old.at(i).name) << '\n';
