@@ -29,36 +29,17 @@ void callAdd(MainWindow& window, const QString& name, const QString& shader)
 
 QString text(const QTableWidget* table, int row, int column)
 {
-    return hasItem(table, row, column) ? table->item(row, column)->text() : QString();
-}
-
-bool hasItem(const QTableWidget* table, int row, int column)
-{
-    return table->item(row, column);
+    return table->item(row, column) ? table->item(row, column)->text() : QString();
 }
 
 QStringList rowTexts(const QTableWidget* table, int row, int from)
 {
     QStringList texts;
     for (int c = from; c < table->columnCount(); ++c)
-        texts.append(hasItem(table, row, c) ? text(table, row, c) : QStringLiteral("<none>"));
+        texts.append(table->item(row, c) ? text(table, row, c) : QStringLiteral("<none>"));
     while (!texts.isEmpty() && texts.last() == QLatin1String("<none>"))
         texts.removeLast();
     return texts;
-}
-
-mtls::MaterialGrid gridWithoutSwapColumn(const QTableWidget* table)
-{
-    mtls::MaterialGrid grid;
-    grid.columnCount = table->columnCount() - 1;
-    for (int r = 0; r < table->rowCount(); ++r) {
-        grid.rows.append(mtls::GridRow());
-        for (int c = 0; c < table->columnCount(); ++c)
-            if (c != 1)
-                grid.rows.last() << (hasItem(table, r, c) ? mtls::Cell(text(table, r, c))
-                                                          : mtls::Cell());
-    }
-    return grid;
 }
 
 AnsweredWindow::~AnsweredWindow()
