@@ -153,15 +153,7 @@ private slots:
                                               "[Shaders]\nyCS_gear%3A%3ANormal=weird\n"));
         AnsweredWindow win;
         win.open("ex.mtls");
-        auto shown = [&win] {
-            QStringList state{win.w.current_file, win.w.ui->ExternalLabel->text(),
-                              win.w.ui->label->text(), win.w.ui->OriginalLabel->text()};
-            for (const QTableWidget* table : win.w.findChildren<QTableWidget*>())
-                for (int r = 0; r < table->rowCount(); ++r)
-                    state += rowTexts(table, r);
-            return state;
-        };
-        const QStringList before = shown();
+        const QStringList before = shown(win.w);
         if (action == "model import") {
             win.open("hero.mdl"); // stops at Jersey, showing what was built up to it
             QCOMPARE(win.w.ui->ExternalTable->rowCount(), 1);
@@ -169,7 +161,7 @@ private slots:
         } else {
             win.w.swap_pending = action == "replace";
             callAdd(win.w, "new", "yCS_gear::Normal");
-            QCOMPARE(shown(), before);
+            QCOMPARE(shown(win.w), before);
             QCOMPARE(readFile(MainWindow::previewPath()), QByteArray("older working file"));
         }
         QCOMPARE(win.answers.messages(),

@@ -4,6 +4,8 @@
 #include "authoring/dialog.h"
 
 #include <QFileInfo>
+#include <QLabel>
+#include <QStatusBar>
 #include <QTableWidget>
 
 namespace testwindow {
@@ -40,6 +42,19 @@ QStringList rowTexts(const QTableWidget* table, int row, int from)
     while (!texts.isEmpty() && texts.last() == QLatin1String("<none>"))
         texts.removeLast();
     return texts;
+}
+
+QStringList shown(const MainWindow& w)
+{
+    QStringList seen{w.current_file, w.statusBar()->currentMessage()};
+    for (const char* label : {"ExternalLabel", "OriginalLabel", "label"})
+        seen << w.findChild<QLabel*>(label)->text();
+    for (const char* name : {"ExternalTable", "OriginalTable"}) {
+        const auto* table = w.findChild<QTableWidget*>(name);
+        for (int r = 0; r < table->rowCount(); ++r)
+            seen.append(rowTexts(table, r).join(QLatin1Char('|')));
+    }
+    return seen;
 }
 
 AnsweredWindow::~AnsweredWindow()

@@ -21,6 +21,9 @@ void callAdd(MainWindow& window, const QString& name, const QString& shader);
 QString text(const QTableWidget* table, int row, int column); // "" when no item
 // Texts of one row from column `from` on, "<none>" for a cell without an item.
 QStringList rowTexts(const QTableWidget* table, int row, int from = 0);
+// Everything the window shows of a library: its file, the captions, the status line and the
+// texts of both tables.
+QStringList shown(const MainWindow& window);
 
 // A window whose modal boxes are answered and whose dialog goes with it (the program itself
 // never deletes the dialog).
