@@ -51,33 +51,6 @@ Found 1 materials:
               "Index 1 (byte 192)  Main Shader (none) @65520  Model_ID \"Schön_ä\" @56"})
             QVERIFY2(rich.contains(QString::fromUtf8(part)), part);
     }
-
-    // Per run: arguments, status, out, err ("?": any text). No run touches out.mtls.
-    void statuses()
-    {
-        ScratchDirectory files;
-        QVERIFY(writeFile("a.mtls", exampleBlock()) && writeFile("in.MDL", exampleBlock()));
-        QVERIFY(writeFile("cut.mtls", exampleBlock().left(50)) && writeFile("bad.mtls", "MTLS"));
-        QVERIFY(writeFile("rich.mtls", richBlock()) && writeFile("out.mtls", "earlier"));
-        const char* cases[][4] = {
-            {"", "2", "", "?"},
-            {"check --fast a.mtls", "2", "", "?"},
-            {"info --json a.mtls", "2", "", "?"}, // --json belongs to dump
-            {"info bad.mtls", "1", "", "mtls: bad.mtls: Invalid File\n"},
-            {"check a.mtls cut.mtls", "1", "a.mtls: ok\ncut.mtls:48: material count cut off\n", ""},
-            {"check cut.mtls gone.mtls a.mtls", "2",
-             "cut.mtls:48: material count cut off\na.mtls: ok\n",
-             "mtls: gone.mtls: Cannot open file : No such file or directory\n"},
-            {"resave in.MDL out.mtls", "2", "",
-             "mtls: in.MDL: a model file is no library: open it in the editor\n"}};
-        for (const auto& c : cases) {
-            const ToolRun run = mtlsRun(QString(c[0]).split(' ', Qt::SkipEmptyParts));
-            QCOMPARE(run.text(), QString(c[2]));
-            QVERIFY2(*c[3] == '?' ? !run.err.isEmpty() : run.err == c[3], qPrintable(run.err));
-            QCOMPARE(run.status, *c[1] - '0');
-            QCOMPARE(readFile("out.mtls"), QByteArray("earlier"));
-        }
-    }
 };
 
 QTEST_GUILESS_MAIN(TestCli)

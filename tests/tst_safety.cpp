@@ -114,8 +114,9 @@ private slots:
                              1 + output.contains("old"));
     }
 
-    // Whatever the row, in.mtls keeps its bytes, and what c.ini learnt must not spoil the
-    // example's shader: resaved after it, the example keeps its flag words and its one shader.
+    // What mtls says and its exit status. Whatever the row, in.mtls keeps its bytes, and what c.ini
+    // learnt must not spoil the example's shader: resaved after it, the example keeps its flag
+    // words and its one shader.
     void toolKeepsTheData_data()
     {
         QTest::addColumn<ToolCase>("c");
@@ -143,6 +144,25 @@ private slots:
             QTest::newRow(name) << ToolCase{
                 exampleWith({name}, {entry4(20, 29), entry1(35, 7, 8)}), resave,
                 QString("mtls: out.mtls: Unknown parameter type: %1\nexit 1").arg(name)};
+        const QString usage = "\nRun mtls --help for the commands.\nexit 2";
+        QTest::newRow("no command") << ToolCase{example, "", "mtls: no command given" + usage};
+        QTest::newRow("unknown option") << ToolCase{
+            example, "check --fast in.mtls", "mtls: unknown option --fast for check" + usage};
+        QTest::newRow("another command's option") << ToolCase{
+            example, "info --json in.mtls", "mtls: unknown option --json for info" + usage};
+        QTest::newRow("not a library")
+            << ToolCase{"MTLS", "info in.mtls", "mtls: in.mtls: Invalid File\nexit 1"};
+        QTest::newRow("a model") << ToolCase{
+            example, "resave in.MDL out.mtls",
+            "mtls: in.MDL: a model file is no library: open it in the editor\nexit 2"};
+        // Every file is checked; one that cannot be read makes the status 2.
+        QTest::newRow("check cut")
+            << ToolCase{example.left(50), "check lib.mtls in.mtls",
+                        "lib.mtls: ok\nin.mtls:48: material count cut off\nexit 1"};
+        QTest::newRow("check gone") << ToolCase{
+            example.left(50), "check in.mtls gone.mtls lib.mtls",
+            "mtls: gone.mtls: Cannot open file : No such file or directory\nin.mtls:48: material "
+            "count cut off\nlib.mtls: ok\nexit 2"};
         QTest::newRow("check") << ToolCase{
             exampleWith({"myGlobalMap", "my/Map", "my\\Map"},
                         {entry4(20, 0), entry4(35, 29), entry4(47, 29), entry4(54, 29)}),
@@ -161,10 +181,12 @@ private slots:
     {
         QFETCH(ToolCase, c);
         ScratchDirectory files;
-        QVERIFY(writeFile("in.mtls", c.in) && writeFile("plain", Old) && QDir().mkdir("folder"));
+        QVERIFY(writeFile("in.mtls", c.in) && writeFile("in.MDL", c.in) &&
+                writeFile("plain", Old) && QDir().mkdir("folder"));
         QVERIFY(writeFile("lib.mtls", exampleBlock()));
         const auto run = [](const QString& command) {
-            const testfiles::ToolRun mtls = testfiles::runTool(MTLS_BINARY, command.split(' '));
+            const testfiles::ToolRun mtls =
+                testfiles::runTool(MTLS_BINARY, command.split(' ', Qt::SkipEmptyParts));
             return QString(mtls.err + mtls.text()).remove(QDir::currentPath() + '/') + "exit " +
                    QString::number(mtls.status);
         };
