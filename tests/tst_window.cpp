@@ -23,23 +23,16 @@ namespace {
 
 const QString Missing = "Cannot open file : No such file or directory";
 
-struct Window {
-    ScratchDirectory scratch;
-    MainWindow w;
-    ModalAnswerer answers;
+struct Window : ScratchDirectory, AnsweredWindow { // the scratch folder is current first
     QTableWidget* materials = w.ui->ExternalTable;
     QTableWidget* dictionary = w.ui->OriginalTable;
-    ~Window()
-    {
-        delete w.dialog;
-        QFile::remove(MainWindow::previewPath());
-    }
+    ~Window() { QFile::remove(MainWindow::previewPath()); }
     QString open(const QString& name, const QByteArray& bytes = QByteArray())
     {
-        if (!bytes.isNull() && !writeFile(scratch.path(name), bytes))
+        if (!bytes.isNull() && !writeFile(path(name), bytes))
             qFatal("cannot write %s", qPrintable(name));
-        call(w, "open_mtl", scratch.path(name));
-        return scratch.path(name);
+        call(w, "open_mtl", path(name));
+        return path(name);
     }
     QString row(int r) const { return rowTexts(materials, r).join('|'); }
     QString rows() const
@@ -177,8 +170,11 @@ private slots:
                                (table->isColumnHidden(c) ? "-" : "");
         QCOMPARE(headers.join('|'), QString("  Index|Item|Offset|  Index| |Main Shader|Model_ID|"
                                             "SubMtls #|P0|P1|P2|P3-|P4-|P5-|P6-|P7-|P8-|P9-|P10-"));
-        QCOMPARE(win.materials->item(0, 2)->textAlignment() + win.materials->columnWidth(1),
-                 int(Qt::AlignCenter) + 110);
+        QCOMPARE(
+            (QVector<int>{win.materials->item(0, 0)->textAlignment(),
+                          win.materials->item(0, 2)->textAlignment(), win.materials->columnWidth(1),
+                          win.button(0)->font().pointSize(), win.materials->updatesEnabled()}),
+            (QVector<int>{Qt::AlignCenter, Qt::AlignCenter, 110, 8, 1}));
         QCOMPARE(win.button(0)->text() + win.button(0)->font().family(),
                  QString("MODIFYLato Semibold"));
         for (const auto& [offset, text] :
@@ -212,7 +208,7 @@ private slots:
                 win.answers.expectMessage();
             win.open(c[0], !c[1] ? QByteArray() : *c[1] == 'e' ? exampleBlock() : QByteArray(c[1]));
             QCOMPARE(win.messages(), message.isEmpty() ? "" : "Warning: " + message);
-            const QString shown = *c[3] == 'k' ? good : *c[3] ? win.scratch.path(c[3]) : "";
+            const QString shown = *c[3] == 'k' ? good : *c[3] ? win.path(c[3]) : "";
             QCOMPARE(win.w.current_file, shown);
             QCOMPARE(win.materials->rowCount(), shown.isEmpty() ? 2 : 1);
             QCOMPARE(readFile("MTLs_Shaders.ini"), catalogue);
@@ -297,8 +293,8 @@ private slots:
             const QByteArray library = libraries[*c[0] - '0'];
             Window win;
             const QString in = library.isEmpty() ? QString() : win.open("in.mtls", library);
-            const QString output = c[3], path = win.scratch.path(output);
-            QVERIFY(writeFile(win.scratch.path("old.mtls"), "old"));
+            const QString output = c[3], path = win.path(output);
+            QVERIFY(writeFile(win.path("old.mtls"), "old"));
             const QString before = win.rows();
             if (output == "-")
                 win.answers.expectFileDialogCancel();
@@ -317,7 +313,7 @@ private slots:
             QCOMPARE(win.w.current_file, output == "new.mtls" ? path : in);
             if (output == "new.mtls")
                 QCOMPARE(readFile(path), library);
-            QCOMPARE(readFile(win.scratch.path("old.mtls")), QByteArray("old"));
+            QCOMPARE(readFile(win.path("old.mtls")), QByteArray("old"));
             QCOMPARE(win.rows(), before);
         }
     }
@@ -327,7 +323,7 @@ private slots:
         Window win;
         QStringList paths, heard;
         for (const char* name : {"bad_b.mdl", "bad_a.MTLS", "bad_c.mtls"})
-            QVERIFY(writeFile(*paths.insert(paths.end(), win.scratch.path(name)), "not a library"));
+            QVERIFY(writeFile(*paths.insert(paths.end(), win.path(name)), "not a library"));
         connect(static_cast<ext_2*>(win.dictionary), &ext_2::clicked3,
                 [&](const QString& p) { heard << "d:" + QFileInfo(p).fileName(); });
         connect(static_cast<qv_qtablewidget*>(win.materials), &qv_qtablewidget::clicked,
@@ -336,7 +332,7 @@ private slots:
         drop(win.dictionary->viewport(), paths);
         drop(win.materials->viewport(), paths);
         QCOMPARE(heard, (QStringList{"d:bad_b.mdl", "m:bad_b.mdl"}));
-        drop(win.w.ui->groupBox, paths.mid(1) + QStringList{win.scratch.path("gone.mtls")});
+        drop(win.w.ui->groupBox, paths.mid(1) + QStringList{win.path("gone.mtls")});
         drop(win.w.ui->groupBox, {paths[1], "https://example.org/a.mtls", paths[0]});
         QCOMPARE(win.messages(), QString("Warning: Invalid File\n").repeated(3).chopped(1));
     }
@@ -351,7 +347,7 @@ private slots:
         QCOMPARE(win.materials->editTriggers(), QAbstractItemView::DoubleClicked);
         win.w.swap_pending = true;
         win.w.ui->actionIndex_Shaders->trigger();
-        QCOMPARE(win.w.current_file, win.scratch.path("lib.mtls"));
+        QCOMPARE(win.w.current_file, win.path("lib.mtls"));
         win.w.ui->actionQueue_All->trigger();
         QCOMPARE(win.captions(), QString("    Materials Table     |   Open MTLs File|Items:    "));
         QVERIFY(win.w.current_file.isEmpty() && win.w.swap_pending);
