@@ -1,6 +1,6 @@
-// mtls's authoring commands against the window doing the same steps on the same files: the
-// same bytes out, the same catalogue afterwards, the same refusals. And a working write that
-// is refused leaves the window as it was.
+// mtls's resave and authoring commands against the window doing the same steps on the same
+// files: the same bytes out, the same catalogue afterwards, the same refusals. And a working write
+// that is refused leaves the window as it was.
 #include "authoring/dialog.h"
 #include "catalogue/shadercatalogue.h"
 #include "support/core/blockbuilder.h"
@@ -24,7 +24,10 @@ const char* const Runs[][2] = {
      "learn ex.mtls;add lib.mtls x yCS_gear::Normal y yOther::Else z yCS_head::Normal -o out.mtls"},
     {"replace", "replace lib.mtls 1 new yCS_head::Normal -o out.mtls"},
     {"add to a library the save cannot write", "add odd.mtls x yCS_gear::Normal -o out.mtls"},
-    {"from-model", "learn lib.mtls ex.mtls;from-model hero.mdl plain.mdl -o b"}};
+    {"from-model", "learn lib.mtls ex.mtls;from-model hero.mdl plain.mdl -o b"},
+    {"resave", "resave gen1.mtls Characters/hero/a.mtls;resave gen2.mtls Characters/hero/b.mtls"},
+    {"resave, the catalogue's flag words win", "learn ex7.mtls;resave ex.mtls out.mtls"},
+    {"resave what the save cannot write", "resave odd.mtls out.mtls"}};
 
 // The refused actions: Eye_L's shader is unknown, so it writes; Jersey's has a parameter
 // without a type.
@@ -36,15 +39,16 @@ static QStringList does(AnsweredWindow& win, QStringList args)
 {
     const QString command = args.takeFirst(), out = args.value(args.indexOf("-o") + 1);
     args = args.mid(0, args.indexOf("-o"));
-    const bool adds = command == "add" || command == "replace";
+    const bool adds = command == "add" || command == "replace", resave = command == "resave";
     QStringList saved;
-    auto saveAs = [&](const QString& path) {
+    auto saveAs = [&](const QString& path) { // unless the save is refused
+        const int before = win.answers.messages().size();
         win.answers.expectFileDialog(QFileInfo(path).absoluteFilePath());
         call(win.w, "rebuild_mtl");
-        QVERIFY(QFile::rename(path, path + ".window"));
-        saved << path;
+        if (win.answers.messages().size() == before && QFile::rename(path, path + ".window"))
+            saved << path;
     };
-    for (const QString& operand : args.mid(0, adds ? 1 : -1)) {
+    for (const QString& operand : args.mid(0, adds || resave ? 1 : -1)) {
         win.open(operand);
         if (command == "from-model")
             saveAs(out + "/" + QFileInfo(operand).completeBaseName() + ".mtls");
@@ -55,8 +59,8 @@ static QStringList does(AnsweredWindow& win, QStringList args)
     for (int i = win.w.swap_pending ? 2 : 1;
          adds && i + 1 < args.size() && win.answers.messages().size() == before; i += 2)
         callAdd(win.w, args.at(i), args.at(i + 1));
-    if (adds && win.answers.messages().size() == before)
-        saveAs(out);
+    if ((adds && win.answers.messages().size() == before) || resave)
+        saveAs(resave ? args[1] : out);
     return saved;
 }
 
@@ -73,7 +77,14 @@ private slots:
         testsupport::ModelBuilder hero, plain;
         hero.names({"J_Hips", "Eye_L", "Jersey", "Head:skinned"}).materials({1, 2, 3}).end();
         plain.names({"x", "Jersey", "Layout_New_2"}).materials({1, 2}).end();
-        QVERIFY(QDir().mkpath("b") && writeFile("lib.mtls", richBlock(false)) &&
+        // The example with the flag words 7 to 10 (the variant sits between the first two).
+        QByteArray ex7 =
+            exampleBlock().replace(56, 2, le16(7)).replace(60, 6, le32(0x90008) + le16(10));
+        for (quint32 seed : {1, 2}) // clean, with hashes made for Characters/hero
+            QVERIFY(writeFile(QString("gen%1.mtls").arg(seed),
+                              generatedLibrary(seed, "/x/Characters/hero/a.mtls")));
+        QVERIFY(QDir().mkpath("b") && QDir().mkpath("Characters/hero") &&
+                writeFile("ex7.mtls", ex7) && writeFile("lib.mtls", richBlock(false)) &&
                 writeFile("ex.mtls", exampleBlock()) && writeFile("odd.mtls", richBlock()) &&
                 writeFile("hero.mdl", hero.build()) && writeFile("plain.mdl", plain.build()));
     }
@@ -96,6 +107,10 @@ private slots:
                 QVERIFY2(ran.err.contains(refusals.value(0).text), qPrintable(ran.err));
                 for (const QString& path : saved)
                     QCOMPARE(readFile(path), readFile(path + ".window"));
+                if (run.startsWith("resave gen")) // a clean library saves to its own bytes
+                    QCOMPARE(readFile(saved.value(0)), readFile(run.section(' ', 1, 1)));
+                if (run.startsWith("resave ex")) // the flag words the catalogue learnt first
+                    QCOMPARE(readFile("out.mtls").mid(56, 10), readFile("ex7.mtls").mid(56, 10));
                 QCOMPARE(QFile::exists("out.mtls"), saved.contains("out.mtls"));
             }
         }
@@ -138,15 +153,7 @@ private slots:
                                               "[Shaders]\nyCS_gear%3A%3ANormal=weird\n"));
         AnsweredWindow win;
         win.open("ex.mtls");
-        auto shown = [&win] {
-            QStringList state{win.w.current_file, win.w.ui->ExternalLabel->text(),
-                              win.w.ui->label->text(), win.w.ui->OriginalLabel->text()};
-            for (const QTableWidget* table : win.w.findChildren<QTableWidget*>())
-                for (int r = 0; r < table->rowCount(); ++r)
-                    state += rowTexts(table, r);
-            return state;
-        };
-        const QStringList before = shown();
+        const QStringList before = shown(win.w);
         if (action == "model import") {
             win.open("hero.mdl"); // stops at Jersey, showing what was built up to it
             QCOMPARE(win.w.ui->ExternalTable->rowCount(), 1);
@@ -154,7 +161,7 @@ private slots:
         } else {
             win.w.swap_pending = action == "replace";
             callAdd(win.w, "new", "yCS_gear::Normal");
-            QCOMPARE(shown(), before);
+            QCOMPARE(shown(win.w), before);
             QCOMPARE(readFile(MainWindow::previewPath()), QByteArray("older working file"));
         }
         QCOMPARE(win.answers.messages(),

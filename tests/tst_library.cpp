@@ -6,7 +6,6 @@
 #include "mtls/libraryfile.h"
 #include "support/core/blockbuilder.h"
 
-#include <QElapsedTimer>
 #include <QtTest>
 
 using namespace mtls;
@@ -226,14 +225,11 @@ private slots:
              {head + le32(0) + le32(0x7FFFFFFF), head + le32(0xFFFFFFF0) + QByteArray("ab\0", 3),
               buildBlock({"m"}, {wide}, 0x7FFFFFFF),
               head + le32(0) + le32(1) + QByteArray(16, 0) + le16(3) + QByteArray(4000, 0)}) {
-            QElapsedTimer timer;
-            timer.start();
             const auto block = decode(data);
             QVERIFY(block && block->truncated && !block->findings.isEmpty());
             const LoadedLibrary hostile = layoutBlock(*block);
             QVERIFY(hostile.grid.rows.size() <= 1 &&
                     hostile.grid.columnCount <= 15 + data.size() / 4);
-            QVERIFY(timer.elapsed() < 1000);
         }
     }
 

@@ -1,6 +1,6 @@
-// mtls pack and diff, run as the program: a JSON dump packs back to the very bytes it came
-// from, a broken dump is refused at its JSON path without touching the output, and diff
-// names what a modder changed and nothing else.
+// mtls run as the program: what it prints of the example, a JSON dump packs back to the very
+// bytes it came from, a broken dump is refused at its JSON path without touching the output, and
+// diff names what a modder changed and nothing else.
 #include "mtls/blockcheck.h"
 #include "support/core/blockbuilder.h"
 #include "support/core/rows.h"
@@ -99,6 +99,41 @@ class TestPackDiff : public QObject {
     ScratchDirectory scratch;
 
 private slots:
+    void example()
+    {
+        QVERIFY(writeFile("lib.mtls", exampleBlock()));
+        const ToolRun help = tool({"--help"});
+        QVERIFY(help.out.startsWith("Usage: mtls"));
+        const ToolRun info = tool({"info", "lib.mtls"});
+        QCOMPARE(info.text(), QString("lib.mtls: 1 materials, 5 strings, 35 dictionary bytes, 1 "
+                                      "shaders: yCS_gear::Normal\n"));
+        const ToolRun dump = tool({"dump", "lib.mtls"});
+        QCOMPARE(dump.text(), QString(R"(MTLs Dictionary: 5 strings, 35 bytes
+  Index  Offset  Item
+      0       0  "mat"
+      1       4  "yCS_gear"
+      2      13  "Normal"
+      3      20  "colorMap"
+      4      29  "tex_d"
+Found 1 materials:
+  Index 0 (byte 52)  Main Shader "yCS_gear" @4  Model_ID "mat" @0  SubMtls # 1  P0 "Normal" @13
+    shader yCS_gear::Normal  flags 1 2 3 4
+    byte 70  "colorMap" @20  type 4  value "tex_d" @29
+)"));
+        const ToolRun check = tool({"check", "lib.mtls"});
+        QCOMPARE(check.text(), QString("lib.mtls: ok\n"));
+        for (const ToolRun& run : {help, info, dump, check})
+            QVERIFY(run.status == 0 && run.err.isEmpty());
+        QVERIFY(writeFile("rich.mtls", richBlock()));
+        const QString rich = tool({"dump", "rich.mtls"}).text();
+        for (const char* part :
+             {"byte 146  Global@ShaderFlag0-16256\n", "byte 186  \"odd\" @52  type 16256  word 3\n",
+              "\"tint\" @41  type 2  values 0x1122334455667788 0x000000000000002a\n",
+              "\"hashA\" @46  type 5  hash 0x00000000deaddead\n",
+              "Index 1 (byte 192)  Main Shader (none) @65520  Model_ID \"Schön_ä\" @56"})
+            QVERIFY2(rich.contains(QString::fromUtf8(part)), part);
+    }
+
     void dumpPacksBack()
     {
         QRandomGenerator random(15);

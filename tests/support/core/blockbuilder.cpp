@@ -16,7 +16,7 @@ QByteArray le32(quint32 value)
     return le16(quint16(value & 0xFFFF)) + le16(quint16(value >> 16));
 }
 
-QByteArray le64(quint64 value)
+static QByteArray le64(quint64 value)
 {
     return le32(quint32(value & 0xFFFFFFFFu)) + le32(quint32(value >> 32));
 }
@@ -86,16 +86,11 @@ QByteArray exampleBlock()
                                "00000400 01000D00 020003000400 0000 0100 1400 0400 1D00 0000");
 }
 
-QStringList richDictionary()
-{
-    return QStringLiteral("mat,yCS_head,Normal,colorMap,tex_d,,gain,tint,hashA,odd,Schön_ä,mat,"
-                          "coverMap,other,unused")
-        .split(',');
-}
-
 QByteArray richBlock(bool withUnsizableEntry)
 {
-    const QStringList d = richDictionary();
+    const QStringList d = QStringLiteral("mat,yCS_head,Normal,colorMap,tex_d,,gain,tint,hashA,odd,"
+                                         "Schön_ä,mat,coverMap,other,unused")
+                              .split(',');
     auto at = [&d](const char* text) { return offsetOf(d, QString::fromUtf8(text)); };
     RawMaterial first{at("mat"), at("yCS_head"), at("Normal"), {1, 2, 3, 4}, 4, {}};
     first.items << entry4(at("colorMap"), at("tex_d")) << entry1(at("gain"), 7, 9) << globalFlag(0)

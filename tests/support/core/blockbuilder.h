@@ -37,7 +37,6 @@ struct RawMaterial {
 
 QByteArray le16(quint16 value);
 QByteArray le32(quint32 value);
-QByteArray le64(quint64 value);
 
 // Dictionary offset of the first occurrence of `text`: running sum of UTF-8 length + 1.
 quint16 offsetOf(const QStringList& dictionary, const QString& text);
@@ -54,7 +53,6 @@ QByteArray exampleBlock();
 // empty string and non-ASCII text. Without its type-0x3F80 entry, which no writer can size,
 // it is a library the editor can save.
 QByteArray richBlock(bool withUnsizableEntry = true);
-QStringList richDictionary();
 
 // A clean library drawn from `seed`: one to five materials over two shaders, entries of the
 // types 1 to 5 (each name with one type), hashes as a save to `savePath` computes them, and

@@ -4,6 +4,8 @@
 #include "authoring/dialog.h"
 
 #include <QFileInfo>
+#include <QLabel>
+#include <QStatusBar>
 #include <QTableWidget>
 
 namespace testwindow {
@@ -29,36 +31,30 @@ void callAdd(MainWindow& window, const QString& name, const QString& shader)
 
 QString text(const QTableWidget* table, int row, int column)
 {
-    return hasItem(table, row, column) ? table->item(row, column)->text() : QString();
-}
-
-bool hasItem(const QTableWidget* table, int row, int column)
-{
-    return table->item(row, column);
+    return table->item(row, column) ? table->item(row, column)->text() : QString();
 }
 
 QStringList rowTexts(const QTableWidget* table, int row, int from)
 {
     QStringList texts;
     for (int c = from; c < table->columnCount(); ++c)
-        texts.append(hasItem(table, row, c) ? text(table, row, c) : QStringLiteral("<none>"));
+        texts.append(table->item(row, c) ? text(table, row, c) : QStringLiteral("<none>"));
     while (!texts.isEmpty() && texts.last() == QLatin1String("<none>"))
         texts.removeLast();
     return texts;
 }
 
-mtls::MaterialGrid gridWithoutSwapColumn(const QTableWidget* table)
+QStringList shown(const MainWindow& w)
 {
-    mtls::MaterialGrid grid;
-    grid.columnCount = table->columnCount() - 1;
-    for (int r = 0; r < table->rowCount(); ++r) {
-        grid.rows.append(mtls::GridRow());
-        for (int c = 0; c < table->columnCount(); ++c)
-            if (c != 1)
-                grid.rows.last() << (hasItem(table, r, c) ? mtls::Cell(text(table, r, c))
-                                                          : mtls::Cell());
+    QStringList seen{w.current_file, w.statusBar()->currentMessage()};
+    for (const char* label : {"ExternalLabel", "OriginalLabel", "label"})
+        seen << w.findChild<QLabel*>(label)->text();
+    for (const char* name : {"ExternalTable", "OriginalTable"}) {
+        const auto* table = w.findChild<QTableWidget*>(name);
+        for (int r = 0; r < table->rowCount(); ++r)
+            seen.append(rowTexts(table, r).join(QLatin1Char('|')));
     }
-    return grid;
+    return seen;
 }
 
 AnsweredWindow::~AnsweredWindow()

@@ -2,7 +2,6 @@
 // Small helpers for tests that drive the main window through its slots.
 
 #include "app/mainwindow.h"
-#include "mtls/library.h"
 #include "support/core/scratch.h"
 #include "support/gui/modalanswerer.h"
 
@@ -20,11 +19,11 @@ void call(MainWindow& window, const char* slot, const QString& argument);
 void callAdd(MainWindow& window, const QString& name, const QString& shader);
 
 QString text(const QTableWidget* table, int row, int column); // "" when no item
-bool hasItem(const QTableWidget* table, int row, int column);
 // Texts of one row from column `from` on, "<none>" for a cell without an item.
 QStringList rowTexts(const QTableWidget* table, int row, int from = 0);
-// The materials table as the writers see it: every column but the swap column (1).
-mtls::MaterialGrid gridWithoutSwapColumn(const QTableWidget* table);
+// Everything the window shows of a library: its file, the captions, the status line and the
+// texts of both tables.
+QStringList shown(const MainWindow& window);
 
 // A window whose modal boxes are answered and whose dialog goes with it (the program itself
 // never deletes the dialog).
