@@ -1,6 +1,7 @@
 #include "mtls/library.h"
 
 #include <algorithm>
+#include <utility>
 
 #include <QLocale>
 #include <QSet>
@@ -75,6 +76,11 @@ public:
     GridRow lay(const Material& material, QVector<CatalogueRecord>& records)
     {
         row = GridRow(VariantColumn + 1);
+        // Exactly the cells the items give: the row never grows past its data.
+        int cellCount = 0;
+        for (const Item& item : material.items)
+            cellCount += item.isGlobalFlag() || !item.hasValueWord() || item.valueWord() == 0 ? 1 : 2;
+        row.reserve(VariantColumn + 1 + cellCount);
         row[ModelIdColumn] = index.at(material.modelId);
         const QString mainShader = index.at(material.mainShader);
         if (!mainShader.isEmpty())
@@ -125,7 +131,8 @@ public:
                 flags.append(QString::number(flag));
             records.append({QStringLiteral("Flags/") + fullShader, flags});
         }
-        return row;
+        // Handed over, not shared: the grid's row must not copy itself when numbered.
+        return std::exchange(row, GridRow());
     }
 
 private:

@@ -204,6 +204,7 @@ int resaveLibrary(const QString& in, const QString& out, const QString& catalogu
         report(io.err, in, QLatin1String(NothingLoadedMessage));
         return Problems;
     }
+    library->records = {}; // taught already
 
     // The save dialog hands the editor an absolute path, and the hashes depend on it.
     const QString savePath = QDir::cleanPath(QFileInfo(out).absoluteFilePath());
@@ -221,13 +222,14 @@ int resaveLibrary(const QString& in, const QString& out, const QString& catalogu
         report(io.err, out, error);
         return Failure;
     }
+    // The file is written as the editor writes it; what it left behind is said.
+    const QStringList lost = losses(file.data, *library);
+    library.reset(); // only the saved bytes are needed from here on
     // After a save the editor loads the saved file, and that load teaches the catalogue too.
     {
         ShaderCatalogue learning(catalogue);
         mtls::loadLibrary(result.bytes, learning);
     }
-    // The file is written as the editor writes it; what it left behind is said.
-    const QStringList lost = losses(file.data, *library);
     for (const QString& line : lost)
         io.err << "mtls: " << in << line << '\n';
     return lost.isEmpty() ? Success : Problems;
