@@ -19,7 +19,6 @@ using testfiles::runTool;
 // Command lines run one after the other (";" between them) on the same files.
 const char* const Runs[][2] = {
     {"learn", "learn ex.mtls lib.mtls"},
-    {"add one", "add lib.mtls new_ALPHA yCS_head::Normal -o out.mtls"},
     {"add several, one shader never met",
      "learn ex.mtls;add lib.mtls x yCS_gear::Normal y yOther::Else z yCS_head::Normal -o out.mtls"},
     {"replace", "replace lib.mtls 1 new yCS_head::Normal -o out.mtls"},

@@ -156,9 +156,6 @@ private slots:
             example, "resave in.MDL out.mtls",
             "mtls: in.MDL: a model file is no library: open it in the editor\nexit 2"};
         // Every file is checked; one that cannot be read makes the status 2.
-        QTest::newRow("check cut")
-            << ToolCase{example.left(50), "check lib.mtls in.mtls",
-                        "lib.mtls: ok\nin.mtls:48: material count cut off\nexit 1"};
         QTest::newRow("check gone") << ToolCase{
             example.left(50), "check in.mtls gone.mtls lib.mtls",
             "mtls: gone.mtls: Cannot open file : No such file or directory\nin.mtls:48: material "
