@@ -61,44 +61,35 @@ private slots:
         QVERIFY2(elapsed < ManyRowsMilliseconds, qPrintable(QString::number(elapsed)));
     }
 
-    void refusalChangesNothing_data()
-    {
-        QTest::addColumn<QByteArray>("file");
-        QTest::addColumn<QString>("message");
-        const QString limit = QStringLiteral("; the editor shows at most 3,000,000 cells.");
-        QTest::newRow("a million empty strings")
-            << buildBlock(QStringList(QVector<QString>(1 << 20).toList()), {emptyRecord})
-            << "This library is too large to show: 1,048,576 dictionary strings and 1 material" +
-                   limit;
-        QTest::newRow("200,000 empty records")
-            << buildBlock(words, QVector<RawMaterial>(200000, emptyRecord))
-            << "This library is too large to show: 4 dictionary strings and 200,000 materials of "
-               "16 columns" +
-                   limit;
-    }
-
     // The refusal comes before the tables, the captions or the catalogue change.
     void refusalChangesNothing()
     {
-        QFETCH(QByteArray, file);
-        QFETCH(QString, message);
-        ScratchDirectory scratch;
-        const RawMaterial one{0, 4, 8, {}, 1, {entry4(15, 15)}};
-        QVERIFY(writeFile(scratch.path("shown.mtls"), buildBlock(words, {one, one})));
-        QVERIFY(writeFile(scratch.path("large.mtls"), file));
-        ModalAnswerer answers;
-        MainWindow w;
-        w.show();
-        call(w, "open_mtl", scratch.path("shown.mtls"));
-        const QStringList before = shown(w);
-        const QByteArray catalogue = readFile(scratch.path("MTLs_Shaders.ini"));
-        QVERIFY(!catalogue.isEmpty());
-
-        answers.expectMessage();
-        call(w, "open_mtl", scratch.path("large.mtls"));
-        QCOMPARE(answers.messages(), (QList<ModalAnswerer::Message>{{"Warning", message}}));
-        QCOMPARE(shown(w), before);
-        QCOMPARE(readFile(scratch.path("MTLs_Shaders.ini")), catalogue);
+        const QString limit = QStringLiteral("; the editor shows at most 3,000,000 cells.");
+        const std::pair<QByteArray, QString> cases[] = {
+            {buildBlock(QStringList(QVector<QString>(1 << 20).toList()), {emptyRecord}),
+             "1,048,576 dictionary strings and 1 material"},
+            {buildBlock(words, QVector<RawMaterial>(200000, emptyRecord)),
+             "4 dictionary strings and 200,000 materials of 16 columns"}};
+        for (const auto& [file, counts] : cases) {
+            ScratchDirectory scratch;
+            const RawMaterial one{0, 4, 8, {}, 1, {entry4(15, 15)}};
+            QVERIFY(writeFile(scratch.path("shown.mtls"), buildBlock(words, {one, one})));
+            QVERIFY(writeFile(scratch.path("large.mtls"), file));
+            ModalAnswerer answers;
+            MainWindow w;
+            w.show();
+            call(w, "open_mtl", scratch.path("shown.mtls"));
+            const QStringList before = shown(w);
+            const QByteArray catalogue = readFile(scratch.path("MTLs_Shaders.ini"));
+            QVERIFY(!catalogue.isEmpty());
+            answers.expectMessage();
+            call(w, "open_mtl", scratch.path("large.mtls"));
+            QCOMPARE(answers.messages(),
+                     (QList<ModalAnswerer::Message>{
+                         {"Warning", "This library is too large to show: " + counts + limit}}));
+            QCOMPARE(shown(w), before);
+            QCOMPARE(readFile(scratch.path("MTLs_Shaders.ini")), catalogue);
+        }
     }
 
     // A model file is read to its end, however far that is: here past 512 MiB, in a sparse

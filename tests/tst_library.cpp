@@ -163,7 +163,6 @@ private slots:
             {bigBlock(0, 65535), ""},
             {bigBlock(65535, 13), "65556: material 0: Model_ID offset 65535 is past 65534, the "
                                   "last one a saved name or main shader can use"},
-            {patched(52, le16(1)), "52: material 0: Model_ID offset 1 starts no dictionary string"},
             {patched(52, le16(65535)),
              "52: material 0: Model_ID offset 65535 starts no dictionary string"},
             {exampleBlock().left(50), "48: material count cut off"},
