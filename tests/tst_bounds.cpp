@@ -1,16 +1,14 @@
-// The window shows a library whole or not at all, in time in proportion to its rows: a load
-// of many records, and a refusal that leaves everything as it was.
+// Loads in time in proportion to their size: a library of many records, a model far past its
+// head.
 #include "app/mainwindow.h"
 #include "authoring/modelfile.h"
 #include "support/core/blockbuilder.h"
 #include "support/core/modelbuilder.h"
-#include "support/gui/modalanswerer.h"
 #include "support/gui/windowhelpers.h"
 #include "ui_mainwindow.h"
 
 #include <QElapsedTimer>
 #include <QPushButton>
-#include <QStatusBar>
 #include <QtTest>
 
 using namespace testdata;
@@ -59,37 +57,6 @@ private slots:
         auto* button = qobject_cast<QPushButton*>(materials->cellWidget(29999, 1));
         QVERIFY(button && button->text() == QLatin1String("MODIFY"));
         QVERIFY2(elapsed < ManyRowsMilliseconds, qPrintable(QString::number(elapsed)));
-    }
-
-    // The refusal comes before the tables, the captions or the catalogue change.
-    void refusalChangesNothing()
-    {
-        const QString limit = QStringLiteral("; the editor shows at most 3,000,000 cells.");
-        const std::pair<QByteArray, QString> cases[] = {
-            {buildBlock(QStringList(QVector<QString>(1 << 20).toList()), {emptyRecord}),
-             "1,048,576 dictionary strings and 1 material"},
-            {buildBlock(words, QVector<RawMaterial>(200000, emptyRecord)),
-             "4 dictionary strings and 200,000 materials of 16 columns"}};
-        for (const auto& [file, counts] : cases) {
-            ScratchDirectory scratch;
-            const RawMaterial one{0, 4, 8, {}, 1, {entry4(15, 15)}};
-            QVERIFY(writeFile(scratch.path("shown.mtls"), buildBlock(words, {one, one})));
-            QVERIFY(writeFile(scratch.path("large.mtls"), file));
-            ModalAnswerer answers;
-            MainWindow w;
-            w.show();
-            call(w, "open_mtl", scratch.path("shown.mtls"));
-            const QStringList before = shown(w);
-            const QByteArray catalogue = readFile(scratch.path("MTLs_Shaders.ini"));
-            QVERIFY(!catalogue.isEmpty());
-            answers.expectMessage();
-            call(w, "open_mtl", scratch.path("large.mtls"));
-            QCOMPARE(answers.messages(),
-                     (QList<ModalAnswerer::Message>{
-                         {"Warning", "This library is too large to show: " + counts + limit}}));
-            QCOMPARE(shown(w), before);
-            QCOMPARE(readFile(scratch.path("MTLs_Shaders.ini")), catalogue);
-        }
     }
 
     // A model file is read to its end, however far that is: here past 512 MiB, in a sparse

@@ -173,26 +173,40 @@ private slots:
         QVERIFY(win.materials->isColumnHidden(5) && !win.materials->isColumnHidden(4));
     }
 
-    // What is not a library leaves the view as it was; a model name goes to the import.
+    // What is not a library, or is too large to show, leaves the view and the catalogue as they
+    // were; a model name goes to the import.
     void openRefused()
     {
-        const char* cases[][4] = {{"bad.mtls", "", "Invalid File", "kept"},
-                                  {"bad.mdl", nullptr, "Missing", "kept"},
-                                  {"a.MDL", "example", "Invalid File", ""},
-                                  {"a.mdl.mtls", "example", "", "a.mdl.mtls"}};
+        const QString large = "This library is too large to show: %1; the editor shows at most "
+                              "3,000,000 cells.";
+        const RawMaterial empty{0, 4, 8, {}, 0, {}};
+        const struct {
+            const char* name;
+            QByteArray bytes;
+            QString message, shows;
+        } cases[] = {
+            {"bad.mtls", "", "Invalid File", "good.mtls"},
+            {"bad.mdl", {}, Missing, "good.mtls"},
+            {"a.MDL", exampleBlock(), "Invalid File", ""},
+            {"a.mdl.mtls", exampleBlock(), "", "a.mdl.mtls"},
+            {"big.mtls", buildBlock(QVector<QString>(1 << 20).toList(), {empty}),
+             large.arg("1,048,576 dictionary strings and 1 material"), "good.mtls"},
+            {"many.mtls",
+             buildBlock({"mat", "yCS", "Normal", "tex"}, QVector<RawMaterial>(200000, empty)),
+             large.arg("4 dictionary strings and 200,000 materials of 16 columns"), "good.mtls"}};
         for (const auto& c : cases) {
             Window win;
-            const QString good = win.open("good.mtls", exampleBlock());
+            win.open("good.mtls", exampleBlock());
+            const QStringList before = shown(win.w);
             const QByteArray catalogue = readFile("MTLs_Shaders.ini");
-            const QString message = c[2] == QLatin1String("Missing") ? Missing : c[2];
-            if (!message.isEmpty())
+            if (!c.message.isEmpty())
                 win.answers.expectMessage();
-            win.open(c[0], !c[1] ? QByteArray() : *c[1] == 'e' ? exampleBlock() : QByteArray(c[1]));
-            QCOMPARE(win.messages(), message.isEmpty() ? "" : "Warning: " + message);
-            const QString shown = *c[3] == 'k' ? good : *c[3] ? win.path(c[3]) : "";
-            QCOMPARE(win.w.current_file, shown);
-            QCOMPARE(win.materials->rowCount(), shown.isEmpty() ? 2 : 1);
-            QCOMPARE(readFile("MTLs_Shaders.ini"), catalogue);
+            win.open(c.name, c.bytes);
+            QCOMPARE(win.messages(), c.message.isEmpty() ? "" : "Warning: " + c.message);
+            QVERIFY(c.shows != "good.mtls" || shown(win.w) == before);
+            QCOMPARE(win.w.current_file, c.shows.isEmpty() ? "" : win.path(c.shows));
+            QCOMPARE(win.materials->rowCount(), c.shows.isEmpty() ? 2 : 1);
+            QVERIFY(!catalogue.isEmpty() && readFile("MTLs_Shaders.ini") == catalogue);
         }
     }
 
