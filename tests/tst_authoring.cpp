@@ -195,6 +195,27 @@ private slots:
                      expected[i]);
     }
 
+    // A model file is read to its end, however far that is: here past 512 MiB, in a sparse
+    // file of which only the head and the tail are read.
+    void modelReadToItsEnd()
+    {
+        const qint64 hole = qint64(600) << 20;
+        const QByteArray data =
+            model({"J_Hips", "Head"}).chunk("PAD_", {}, quint32(hole)).materials({1}).end().build();
+        const int tail = data.indexOf("PAD_") + 8;
+        QTemporaryDir dir;
+        QFile file(dir.filePath("far.mdl"));
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(data.left(tail)) == tail);
+        QVERIFY(file.resize(tail + hole) && file.seek(tail + hole));
+        QVERIFY(file.write(data.mid(tail)) == data.size() - tail);
+        file.close();
+        QString error;
+        const auto read = readModelFileAt(file.fileName(), error);
+        QVERIFY2(read, qPrintable(error));
+        QCOMPARE(read->materials, QStringList{"Head"});
+        QVERIFY(!read->damaged);
+    }
+
     // Record-if-absent, read back from memory, from the file, and from the file reopened.
     void catalogue()
     {
