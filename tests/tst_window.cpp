@@ -278,8 +278,7 @@ private slots:
     // cancelled), the message. Only a written file is shown; nothing else changes a file.
     void save()
     {
-        const QByteArray libraries[] = {exampleBlock(), QByteArray(), buildBlock({"a", "b"}, {}),
-                                        richBlock()};
+        const QByteArray libraries[] = {exampleBlock(), QByteArray(), buildBlock({"a", "b"}, {})};
         const char* cases[][5] = {
             {"0", "on_pushButton_2_clicked", "", "new.mtls", "File Saved Successfully."},
             {"0", "rebuild_mtl", "", "new.mtls", ""},
@@ -288,7 +287,6 @@ private slots:
             {"1", "on_pushButton_2_clicked", "", "",
              "No MTL data loaded. Load/add a Material to save file."},
             {"2", "rebuild_mtl", "", "", "No MTL data loaded."},
-            {"3", "on_pushButton_2_clicked", "", "old.mtls", "Unknown parameter type: odd"},
             {"0", "on_pushButton_2_clicked", "", "no/x.mtls",
              "Cannot open file : No such file or directory"},
         };
