@@ -14,10 +14,7 @@ using testsupport::ModelBuilder;
 
 namespace {
 
-QByteArray le32(quint32 value)
-{
-    return ModelBuilder::le32(value);
-}
+const auto le32 = ModelBuilder::le32;
 
 ModelBuilder model(const QStringList& names = {"Body", "Head"})
 {
@@ -114,33 +111,28 @@ private slots:
 
     void partNames()
     {
-        // Name, "h" with J_Hips in the name table, shader.
-        const char* rules[][3] = {
-            {"HEAD", "", "yCS_head::Normal"},
-            {"head_2", "h", "yCS_gear::Normal"},
-            {"eye", "", "yCS_eye::Normal"},
-            {"eye_r", "", "yCS_eye::Normal"},
-            {"Eye_L", "h", "yCS_eye::Normal"},
-            {"Eye_Overlay", "", "yCS_eyeOv::Normal"},
-            {"EyeLash", "", "yCS_eyeOv::Normal"},
-            {"Body", "", "yCS_skin::Normal"},
-            {"Body_Armor", "", "yPBR::t_BRDF"},
-            {"eye_caruncle", "h", "yCS_head::Caruncle"},
-            {"Teeth", "h", "yCS_Teeth::Normal"},
-            {"MouthBag", "h", "yCS_Teeth::Normal"},
-            {"Shirt_Combinations_01", "h", "yCS_hair::NewHair_ColorChanging_WDF"},
-            {"combinations_hair", "h", "yCS_hair::NewHair_ColorChanging"},
-            {"hair_layout_new", "h", "yModelMovie::T_Movie_Mask"},
-            {"layoutnew", "", "yPBR::t_BRDF"},
-            {"Cap_Titan_Logo", "h", "yIllumination::t_IlluminationMask"},
-            {"TITANLOGO2", "", "yIllumination::t_IlluminationMask"},
-            {"hair_caa_ptn", "h", "yIllumination::t_IlluminationMask"}};
+        // "name=shader", "name+=shader" with J_Hips in the name table.
+        const QStringList rules =
+            QString("HEAD=yCS_head::Normal head_2+=yCS_gear::Normal eye=yCS_eye::Normal "
+                    "eye_r=yCS_eye::Normal Eye_L+=yCS_eye::Normal Eye_Overlay=yCS_eyeOv::Normal "
+                    "EyeLash=yCS_eyeOv::Normal Body=yCS_skin::Normal Body_Armor=yPBR::t_BRDF "
+                    "eye_caruncle+=yCS_head::Caruncle Teeth+=yCS_Teeth::Normal "
+                    "MouthBag+=yCS_Teeth::Normal "
+                    "Shirt_Combinations_01+=yCS_hair::NewHair_ColorChanging_WDF "
+                    "combinations_hair+=yCS_hair::NewHair_ColorChanging "
+                    "hair_layout_new+=yModelMovie::T_Movie_Mask layoutnew=yPBR::t_BRDF "
+                    "Cap_Titan_Logo+=yIllumination::t_IlluminationMask "
+                    "TITANLOGO2=yIllumination::t_IlluminationMask "
+                    "hair_caa_ptn+=yIllumination::t_IlluminationMask")
+                .split(' ');
         for (const char* whole : {"head", "eye", "eye_r", "eye_l", "eye_overlay", "eyelash", "body",
                                   "eye_caruncle", "teeth", "mouthbag"}) // whole names only
             QCOMPARE(shaderForPart(QString(whole) + "_2", true), QString("yCS_gear::Normal"));
-        for (const auto& rule : rules)
-            QCOMPARE(rule[0] + (" " + shaderForPart(rule[0], *rule[1])),
-                     rule[0] + QString(" ") + rule[2]);
+        for (const QString& rule : rules) {
+            const QString name = rule.section('=', 0, 0).remove('+');
+            QCOMPARE(name + "=" + shaderForPart(name, rule.contains("+=")),
+                     QString(rule).remove('+'));
+        }
         // Duplicates go before ":skinned" does; "J_Hips" counts only whole and in that case.
         const auto rig = readModelFile(
             model({"J_Hips", "Jersey:skinned", "Head:SKINNED", "Body:skinned:skinned", "Body"})
@@ -201,6 +193,27 @@ private slots:
         for (int i = 0; i < lists.size(); ++i)
             QCOMPARE(cells(buildMaterialRow(0, "Car_ALPHA", "s::v", words(lists[i]), 0).mid(5)),
                      expected[i]);
+    }
+
+    // A model file is read to its end, however far that is: here past 512 MiB, in a sparse
+    // file of which only the head and the tail are read.
+    void modelReadToItsEnd()
+    {
+        const qint64 hole = qint64(600) << 20;
+        const QByteArray data =
+            model({"J_Hips", "Head"}).chunk("PAD_", {}, quint32(hole)).materials({1}).end().build();
+        const int tail = data.indexOf("PAD_") + 8;
+        QTemporaryDir dir;
+        QFile file(dir.filePath("far.mdl"));
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(data.left(tail)) == tail);
+        QVERIFY(file.resize(tail + hole) && file.seek(tail + hole));
+        QVERIFY(file.write(data.mid(tail)) == data.size() - tail);
+        file.close();
+        QString error;
+        const auto read = readModelFileAt(file.fileName(), error);
+        QVERIFY2(read, qPrintable(error));
+        QCOMPARE(read->materials, QStringList{"Head"});
+        QVERIFY(!read->damaged);
     }
 
     // Record-if-absent, read back from memory, from the file, and from the file reopened.

@@ -19,7 +19,6 @@ using testfiles::runTool;
 // Command lines run one after the other (";" between them) on the same files.
 const char* const Runs[][2] = {
     {"learn", "learn ex.mtls lib.mtls"},
-    {"add one", "add lib.mtls new_ALPHA yCS_head::Normal -o out.mtls"},
     {"add several, one shader never met",
      "learn ex.mtls;add lib.mtls x yCS_gear::Normal y yOther::Else z yCS_head::Normal -o out.mtls"},
     {"replace", "replace lib.mtls 1 new yCS_head::Normal -o out.mtls"},
@@ -28,10 +27,6 @@ const char* const Runs[][2] = {
     {"resave", "resave gen1.mtls Characters/hero/a.mtls;resave gen2.mtls Characters/hero/b.mtls"},
     {"resave, the catalogue's flag words win", "learn ex7.mtls;resave ex.mtls out.mtls"},
     {"resave what the save cannot write", "resave odd.mtls out.mtls"}};
-
-// The refused actions: Eye_L's shader is unknown, so it writes; Jersey's has a parameter
-// without a type.
-const char* const Actions[][1] = {{"add"}, {"replace"}, {"model import"}};
 
 // The window's way to what one mtls command line asks for. Gives the files it saved, moved out
 // of the tool's way to the same name with ".window" added.
@@ -142,31 +137,30 @@ private slots:
         QVERIFY(!QFile::exists("out"));
     }
 
-    void refusedWorkingWriteKeepsTheWindow_data() { testrows::addRows(Actions); }
-
+    // Eye_L's shader is unknown, so its import writes; Jersey's has a parameter without a type.
     void refusedWorkingWriteKeepsTheWindow()
     {
-        QFETCH(int, row);
-        const QString action = Actions[row][0];
-        QVERIFY(writeFile(MainWindow::previewPath(), "older working file") &&
-                writeFile("MTLs_Shaders.ini", "[Params]\nyCS_gear%3A%3ANormal=1\n"
-                                              "[Shaders]\nyCS_gear%3A%3ANormal=weird\n"));
-        AnsweredWindow win;
-        win.open("ex.mtls");
-        const QStringList before = shown(win.w);
-        if (action == "model import") {
-            win.open("hero.mdl"); // stops at Jersey, showing what was built up to it
-            QCOMPARE(win.w.ui->ExternalTable->rowCount(), 1);
-            QCOMPARE(text(win.w.ui->ExternalTable, 0, 3), QString("Eye_L"));
-        } else {
-            win.w.swap_pending = action == "replace";
-            callAdd(win.w, "new", "yCS_gear::Normal");
-            QCOMPARE(shown(win.w), before);
-            QCOMPARE(readFile(MainWindow::previewPath()), QByteArray("older working file"));
+        for (const QString action : {"add", "replace", "model import"}) {
+            QVERIFY(writeFile(MainWindow::previewPath(), "older working file") &&
+                    writeFile("MTLs_Shaders.ini", "[Params]\nyCS_gear%3A%3ANormal=1\n"
+                                                  "[Shaders]\nyCS_gear%3A%3ANormal=weird\n"));
+            AnsweredWindow win;
+            win.open("ex.mtls");
+            const QStringList before = shown(win.w);
+            if (action == "model import") {
+                win.open("hero.mdl"); // stops at Jersey, showing what was built up to it
+                QCOMPARE(win.w.ui->ExternalTable->rowCount(), 1);
+                QCOMPARE(text(win.w.ui->ExternalTable, 0, 3), QString("Eye_L"));
+            } else {
+                win.w.swap_pending = action == "replace";
+                callAdd(win.w, "new", "yCS_gear::Normal");
+                QCOMPARE(shown(win.w), before);
+                QCOMPARE(readFile(MainWindow::previewPath()), QByteArray("older working file"));
+            }
+            QCOMPARE(win.answers.messages(),
+                     (QList<ModalAnswerer::Message>{{"Warning", "Unknown parameter type: weird"}}));
+            QFile::remove(MainWindow::previewPath());
         }
-        QCOMPARE(win.answers.messages(),
-                 (QList<ModalAnswerer::Message>{{"Warning", "Unknown parameter type: weird"}}));
-        QFile::remove(MainWindow::previewPath());
     }
 };
 

@@ -11,6 +11,7 @@
 #include "ui_mainwindow.h"
 
 #include <QComboBox>
+#include <QElapsedTimer>
 #include <QFontDatabase>
 #include <QLineEdit>
 #include <QMimeData>
@@ -20,6 +21,14 @@ using namespace testdata;
 using namespace testwindow;
 
 namespace {
+
+// 30,000 rows take about 2 s on a busy 2-core machine, 13 s under the address sanitizer:
+// about a tenfold margin on each.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr qint64 ManyRowsMilliseconds = 100000;
+#else
+constexpr qint64 ManyRowsMilliseconds = 20000;
+#endif
 
 const QString Missing = "Cannot open file : No such file or directory";
 
@@ -34,12 +43,11 @@ struct Window : ScratchDirectory, AnsweredWindow { // the scratch folder is curr
         call(w, "open_mtl", path(name));
         return path(name);
     }
-    QString row(int r) const { return rowTexts(materials, r).join('|'); }
     QString rows() const
     {
         QStringList all;
         for (int r = 0; r < materials->rowCount(); ++r)
-            all << (button(r) ? "B" : "") + row(r);
+            all << (button(r) ? "B" : "") + rowTexts(materials, r).join('|');
         return all.join('\n');
     }
     QString captions() const
@@ -95,40 +103,31 @@ private slots:
     // actions with their shortcut and what is off).
     void form()
     {
-        const char* rows[][2] = {
-            {"MainWindow", "windowTitle=Quorvane Lathrine v1.04a|width=1054|height=675"},
-            {"QV_Title", "text= Quorvane    Lathrine v1.04a|enabled=false|flat=true"},
-            {"ExternalLabel", "text=    Materials Table     "},
-            {"OriginalLabel", "text=   Open MTLs File"},
-            {"label", "text=Items:    "},
-            {"label_3", "text=  MTLs Dictionary:"},
-            {"label_2", "text=MTLs"},
-            {"MTL_Button_0", "text=Open MTLs"},
-            {"pushButton", "text=Add Material"},
-            {"pushButton_2", "text=Save MTLs File as"},
-            {"ExternalTable", "rowCount=2|columnCount=1|editTriggers=0"},
-            {"OriginalTable", "rowCount=2|columnCount=1|editTriggers=0"},
-            {"menuFile", "entries=Open MTLs Ctrl+R;Save MTLs File Ctrl+S;Exit"},
-            {"menuEdit", "entries=Add New Material Ctrl+N;Enable Cell Edits;Clear View Ctrl+T;"
-                         "UnQueue All hidden disabled;Clear All hidden;Add Swap Button hidden;"
-                         "Index Shaders"},
-            {"menuHelp", "entries=Quorvane Github"},
-            {"Dialog", "windowTitle=Quorvane Lathrine|modal=false|width=330|height=172"},
-            {"cancel", "text=OK"},
-            {"ok", "text=Cancel"},
-            {"label", "text=Set New Material:"},
-            {"IDlabel", "text=Model Name:"},
-            {"shaderlabel", "text=Model Shader:"},
-            {"comboBox", "currentText=yCS_gear_Normal"}};
+        const QString form =
+            "MainWindow{windowTitle=Quorvane Lathrine v1.04a|width=1054|height=675}"
+            "QV_Title{text= Quorvane    Lathrine v1.04a|enabled=false|flat=true}"
+            "ExternalLabel{text=    Materials Table     }OriginalLabel{text=   Open MTLs File}"
+            "label{text=Items:    }label_3{text=  MTLs Dictionary:}label_2{text=MTLs}"
+            "MTL_Button_0{text=Open MTLs}pushButton{text=Add Material}"
+            "pushButton_2{text=Save MTLs File as}"
+            "ExternalTable{rowCount=2|columnCount=1|editTriggers=0}"
+            "OriginalTable{rowCount=2|columnCount=1|editTriggers=0}"
+            "menuFile{entries=Open MTLs Ctrl+R;Save MTLs File Ctrl+S;Exit}"
+            "menuEdit{entries=Add New Material Ctrl+N;Enable Cell Edits;Clear View Ctrl+T;"
+            "UnQueue All hidden disabled;Clear All hidden;Add Swap Button hidden;Index Shaders}"
+            "menuHelp{entries=Quorvane Github}"
+            "Dialog{windowTitle=Quorvane Lathrine|modal=false|width=330|height=172}"
+            "cancel{text=OK}ok{text=Cancel}label{text=Set New Material:}IDlabel{text=Model Name:}"
+            "shaderlabel{text=Model Shader:}comboBox{currentText=yCS_gear_Normal}";
         Window win;
         QObject* root = &win.w;
-        for (const auto& row : rows) {
-            if (row[0] == QLatin1String("Dialog"))
+        for (const QString& row : form.split('}', Qt::SkipEmptyParts)) {
+            const QString name = row.section('{', 0, 0);
+            if (name == "Dialog")
                 root = win.w.dialog;
-            QObject* object =
-                root->objectName() == row[0] ? root : root->findChild<QObject*>(row[0]);
-            QVERIFY2(object, row[0]);
-            for (const QString& pair : QString(row[1]).split('|')) {
+            QObject* object = root->objectName() == name ? root : root->findChild<QObject*>(name);
+            QVERIFY2(object, qPrintable(name));
+            for (const QString& pair : row.section('{', 1).split('|')) {
                 const QString property = pair.section('=', 0, 0);
                 QString found = object->property(qPrintable(property)).toString();
                 if (auto* menu = qobject_cast<QMenu*>(object)) {
@@ -142,14 +141,11 @@ private slots:
                     }
                     found = entries.join(';');
                 }
-                QCOMPARE(row[0] + ("." + property + "=" + found), row[0] + ("." + pair));
+                QCOMPARE(name + "." + property + "=" + found, name + "." + pair);
             }
         }
         QVERIFY(win.dictionary->styleSheet().contains("url(:/new/prefix1/avatar_male.png)"));
         QVERIFY(win.materials->styleSheet().contains("url(:/new/prefix1/avatar_male1.png)"));
-        for (const char* image : {"avatar_male.png", "avatar_male1.png", "save_as.png",
-                                  "qr_red.ico", "qr_logo_256.ico"})
-            QVERIFY2(!QImage(QString(":/new/prefix1/") + image).isNull(), image);
         for (int id = 0; id < 10; ++id) // the first window registered ten faces
             QCOMPARE(QFontDatabase::applicationFontFamilies(id), QStringList{"Lato"});
     }
@@ -170,11 +166,6 @@ private slots:
                                (table->isColumnHidden(c) ? "-" : "");
         QCOMPARE(headers.join('|'), QString("  Index|Item|Offset|  Index| |Main Shader|Model_ID|"
                                             "SubMtls #|P0|P1|P2|P3-|P4-|P5-|P6-|P7-|P8-|P9-|P10-"));
-        QCOMPARE(
-            (QVector<int>{win.materials->item(0, 0)->textAlignment(),
-                          win.materials->item(0, 2)->textAlignment(), win.materials->columnWidth(1),
-                          win.button(0)->font().pointSize(), win.materials->updatesEnabled()}),
-            (QVector<int>{Qt::AlignCenter, Qt::AlignCenter, 110, 8, 1}));
         QCOMPARE(win.button(0)->text() + win.button(0)->font().family(),
                  QString("MODIFYLato Semibold"));
         for (const auto& [offset, text] :
@@ -191,27 +182,40 @@ private slots:
         QVERIFY(win.materials->isColumnHidden(5) && !win.materials->isColumnHidden(4));
     }
 
-    // What is not a library leaves the view as it was; a model name goes to the import.
+    // What is not a library, or is too large to show, leaves the view and the catalogue as they
+    // were; a model name goes to the import.
     void openRefused()
     {
-        const char* cases[][4] = {{"bad.mtls", "", "Invalid File", "kept"},
-                                  {"bad.mtls", "MTLS\5\0\0\0", "Invalid File", "kept"},
-                                  {"bad.mdl", nullptr, "Missing", "kept"},
-                                  {"a.MDL", "example", "Invalid File", ""},
-                                  {"a.mdl.mtls", "example", "", "a.mdl.mtls"}};
+        const QString large = "This library is too large to show: %1; the editor shows at most "
+                              "3,000,000 cells.";
+        const RawMaterial empty{0, 4, 8, {}, 0, {}};
+        const struct {
+            const char* name;
+            QByteArray bytes;
+            QString message, shows;
+        } cases[] = {
+            {"bad.mtls", "", "Invalid File", "good.mtls"},
+            {"bad.mdl", {}, Missing, "good.mtls"},
+            {"a.MDL", exampleBlock(), "Invalid File", ""},
+            {"a.mdl.mtls", exampleBlock(), "", "a.mdl.mtls"},
+            {"big.mtls", buildBlock(QVector<QString>(1 << 20).toList(), {empty}),
+             large.arg("1,048,576 dictionary strings and 1 material"), "good.mtls"},
+            {"many.mtls",
+             buildBlock({"mat", "yCS", "Normal", "tex"}, QVector<RawMaterial>(200000, empty)),
+             large.arg("4 dictionary strings and 200,000 materials of 16 columns"), "good.mtls"}};
         for (const auto& c : cases) {
             Window win;
-            const QString good = win.open("good.mtls", exampleBlock());
+            win.open("good.mtls", exampleBlock());
+            const QStringList before = shown(win.w);
             const QByteArray catalogue = readFile("MTLs_Shaders.ini");
-            const QString message = c[2] == QLatin1String("Missing") ? Missing : c[2];
-            if (!message.isEmpty())
+            if (!c.message.isEmpty())
                 win.answers.expectMessage();
-            win.open(c[0], !c[1] ? QByteArray() : *c[1] == 'e' ? exampleBlock() : QByteArray(c[1]));
-            QCOMPARE(win.messages(), message.isEmpty() ? "" : "Warning: " + message);
-            const QString shown = *c[3] == 'k' ? good : *c[3] ? win.path(c[3]) : "";
-            QCOMPARE(win.w.current_file, shown);
-            QCOMPARE(win.materials->rowCount(), shown.isEmpty() ? 2 : 1);
-            QCOMPARE(readFile("MTLs_Shaders.ini"), catalogue);
+            win.open(c.name, c.bytes);
+            QCOMPARE(win.messages(), c.message.isEmpty() ? "" : "Warning: " + c.message);
+            QVERIFY(c.shows != "good.mtls" || shown(win.w) == before);
+            QCOMPARE(win.w.current_file, c.shows.isEmpty() ? "" : win.path(c.shows));
+            QCOMPARE(win.materials->rowCount(), c.shows.isEmpty() ? 2 : 1);
+            QVERIFY(!catalogue.isEmpty() && readFile("MTLs_Shaders.ini") == catalogue);
         }
     }
 
@@ -274,18 +278,15 @@ private slots:
     // cancelled), the message. Only a written file is shown; nothing else changes a file.
     void save()
     {
-        const QByteArray libraries[] = {exampleBlock(), QByteArray(), buildBlock({"a", "b"}, {}),
-                                        richBlock()};
+        const QByteArray libraries[] = {exampleBlock(), QByteArray(), buildBlock({"a", "b"}, {})};
         const char* cases[][5] = {
             {"0", "on_pushButton_2_clicked", "", "new.mtls", "File Saved Successfully."},
-            {"0", "on_actionMerge_Quee_triggered", "", "new.mtls", "File Saved Successfully."},
             {"0", "rebuild_mtl", "", "new.mtls", ""},
             {"0", "rebuild_mtl", "announce", "new.mtls", "File Saved Successfully."},
             {"0", "on_pushButton_2_clicked", "", "-", ""},
             {"1", "on_pushButton_2_clicked", "", "",
              "No MTL data loaded. Load/add a Material to save file."},
             {"2", "rebuild_mtl", "", "", "No MTL data loaded."},
-            {"3", "on_pushButton_2_clicked", "", "old.mtls", "Unknown parameter type: odd"},
             {"0", "on_pushButton_2_clicked", "", "no/x.mtls",
              "Cannot open file : No such file or directory"},
         };
@@ -354,14 +355,11 @@ private slots:
         for (const QTableWidget* table : {win.materials, win.dictionary})
             QVERIFY(table->rowCount() == 2 && table->columnCount() == 1 && !table->item(0, 0) &&
                     table->horizontalHeader()->isHidden());
-        // Exit ends the loop at once with 0, the dialog open.
-        win.w.dialog->show();
-        QTimer::singleShot(0, win.w.ui->actionExit, &QAction::trigger);
-        QTimer::singleShot(5000, &win.w, [] { QCoreApplication::exit(7); });
-        QCOMPARE(QCoreApplication::exec(), 0);
     }
 
-    void buttonsFollowTheRowsInView()
+    // 30,000 rows load in time in proportion to their number, and each row's button follows it
+    // as the view scrolls.
+    void manyRows()
     {
         Window win;
         win.w.show();
@@ -374,15 +372,26 @@ private slots:
         win.open("one.mtls", exampleBlock()); // fewer rows than the view holds
         QCoreApplication::processEvents();
         QVERIFY(shownAt(0));
-        const QVector<RawMaterial> many(300, RawMaterial{0, 4, 8, {}, 0, {}});
-        win.open("many.mtls", buildBlock({"mat", "yCS", "Normal"}, many));
+        // A column inserted into filled rows moves every cell after it, once per row.
+        int columnsIntoRows = 0;
+        connect(win.materials->model(), &QAbstractItemModel::columnsAboutToBeInserted,
+                [&] { columnsIntoRows += win.materials->rowCount() > 0 ? 1 : 0; });
+        const QVector<RawMaterial> many(30000, RawMaterial{0, 4, 8, {}, 0, {}});
+        QVERIFY(writeFile(win.path("many.mtls"), buildBlock({"mat", "yCS", "Normal"}, many)));
+        QElapsedTimer timer;
+        timer.start();
+        win.open("many.mtls");
+        const qint64 elapsed = timer.elapsed();
+        qInfo("30,000 rows in %lld ms", elapsed);
+        QVERIFY2(elapsed < ManyRowsMilliseconds && !columnsIntoRows,
+                 qPrintable(QString::number(elapsed)));
         QCoreApplication::processEvents();
-        QVERIFY(shownAt(0) && !win.button(299)->isVisible());
+        QVERIFY(shownAt(0) && !win.button(29999)->isVisible());
         win.materials->scrollToBottom();
         QCoreApplication::processEvents();
-        QVERIFY(shownAt(299) && !win.button(0)->isVisible());
-        QTest::mouseClick(win.button(299), Qt::LeftButton);
-        QCOMPARE(win.w.swap_row, 299);
+        QVERIFY(shownAt(29999) && !win.button(0)->isVisible());
+        QTest::mouseClick(win.button(29999), Qt::LeftButton);
+        QCOMPARE(win.w.swap_row, 29999);
     }
 };
 

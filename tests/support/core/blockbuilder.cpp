@@ -16,34 +16,9 @@ QByteArray le32(quint32 value)
     return le16(quint16(value & 0xFFFF)) + le16(quint16(value >> 16));
 }
 
-static QByteArray le64(quint64 value)
+QByteArray le64(quint64 value)
 {
     return le32(quint32(value & 0xFFFFFFFFu)) + le32(quint32(value >> 32));
-}
-
-RawItem entry1(quint16 name, quint16 a, quint16 b, quint16 type)
-{
-    return {name, type, le16(a) + le16(b)};
-}
-RawItem entry2(quint16 name, quint64 x, quint64 y)
-{
-    return {name, 2, le64(x) + le64(y)};
-}
-RawItem entry4(quint16 name, quint16 value)
-{
-    return {name, 4, le16(value) + le16(0)};
-}
-RawItem entry5(quint16 name, quint64 hash)
-{
-    return {name, 5, le64(hash)};
-}
-RawItem entry3F80(quint16 name, quint16 value)
-{
-    return {name, 0x3F80, le16(value)};
-}
-RawItem globalFlag(quint16 second)
-{
-    return {0, second, QByteArray()};
 }
 
 quint16 offsetOf(const QStringList& dictionary, const QString& text)

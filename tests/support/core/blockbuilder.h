@@ -19,13 +19,6 @@ struct RawItem {
     QByteArray body;
 };
 
-RawItem entry1(quint16 name, quint16 a, quint16 b, quint16 type = 1); // 8 bytes (type 1 or 3)
-RawItem entry2(quint16 name, quint64 x = 0, quint64 y = 0);           // 20 bytes
-RawItem entry4(quint16 name, quint16 value);                          // 8 bytes
-RawItem entry5(quint16 name, quint64 hash);                           // 12 bytes
-RawItem entry3F80(quint16 name, quint16 value);                       // 6 bytes
-RawItem globalFlag(quint16 second);                                   // 4 bytes, name 0
-
 struct RawMaterial {
     quint16 modelId = 0;
     quint16 mainShader = 0;
@@ -37,6 +30,19 @@ struct RawMaterial {
 
 QByteArray le16(quint16 value);
 QByteArray le32(quint32 value);
+QByteArray le64(quint64 value);
+
+// Items by their type, with the body sizes a reader expects.
+inline const auto entry1 = [](quint16 name, quint16 a, quint16 b, quint16 type = 1) {
+    return RawItem{name, type, le16(a) + le16(b)}; // 8 bytes (type 1 or 3)
+};
+inline const auto entry2 = [](quint16 name, quint64 x = 0, quint64 y = 0) {
+    return RawItem{name, 2, le64(x) + le64(y)}; // 20 bytes
+};
+inline const auto entry4 = [](quint16 n, quint16 v) { return RawItem{n, 4, le16(v) + le16(0)}; };
+inline const auto entry5 = [](quint16 name, quint64 hash) { return RawItem{name, 5, le64(hash)}; };
+inline const auto entry3F80 = [](quint16 n, quint16 v) { return RawItem{n, 0x3F80, le16(v)}; };
+inline const auto globalFlag = [](quint16 second) { return RawItem{0, second, {}}; }; // name 0
 
 // Dictionary offset of the first occurrence of `text`: running sum of UTF-8 length + 1.
 quint16 offsetOf(const QStringList& dictionary, const QString& text);

@@ -35,7 +35,7 @@ QByteArray ModelBuilder::build() const
         table += le32(offsetOverrides.value(i, offsets.at(i)));
     return magicBytes + fillerBytes +
            le32(chunkSizeOverride.value_or(quint32(4 + table.size() + poolData.size()))) +
-           le32(countOverride.value_or(quint32(offsets.size()))) + table + poolData + chunks;
+           le32(quint32(offsets.size())) + table + poolData + chunks;
 }
 
 } // namespace testsupport

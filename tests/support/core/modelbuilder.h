@@ -4,7 +4,7 @@
 //   0   "MDL!"                       magic (overridable)
 //   4   36 filler bytes              0xEE unless set, so that a reader that looks there gets noise
 //   40  S0                           name chunk length, counted from 44 (computed unless set)
-//   44  N                            number of names (computed unless set)
+//   44  N                            number of names
 //   48  offsets                      one per added name, into the pool (each overridable)
 //   ..  pool                         each name's bytes and a zero byte (or raw pool bytes)
 //   ..  chunks                       in the order added: tag, size, data
@@ -45,7 +45,6 @@ public:
         return set(fillerBytes,
                    bytes.left(36) + QByteArray(qMax(0, 36 - bytes.size()), char(0xEE)));
     }
-    ModelBuilder& nameCount(quint32 n) { return set(countOverride, n); }           // N as written
     ModelBuilder& nameChunkSize(quint32 s0) { return set(chunkSizeOverride, s0); } // S0 as written
     ModelBuilder& nameOffset(int index, quint32 offset)
     {
@@ -83,7 +82,6 @@ private:
     QVector<quint32> offsets;
     QByteArray poolBytes;
     std::optional<QByteArray> poolOverride;
-    std::optional<quint32> countOverride;
     std::optional<quint32> chunkSizeOverride;
     QMap<int, quint32> offsetOverrides;
     QByteArray chunks;

@@ -13,28 +13,6 @@ ModalAnswerer::ModalAnswerer(QObject* parent) : QObject(parent)
     timer.start();
 }
 
-ModalAnswerer::~ModalAnswerer() = default;
-
-void ModalAnswerer::expectMessage()
-{
-    answers.enqueue({Answer::Message, QString()});
-}
-
-void ModalAnswerer::expectFileDialog(const QString& path)
-{
-    answers.enqueue({Answer::FileAccept, path});
-}
-
-void ModalAnswerer::expectFileDialogCancel()
-{
-    answers.enqueue({Answer::FileCancel, QString()});
-}
-
-void ModalAnswerer::replaceExistingFiles()
-{
-    qApp->installEventFilter(this);
-}
-
 // The question comes from within the file dialog's accept, while the poll that accepted it is
 // still running: it is answered as it shows.
 bool ModalAnswerer::eventFilter(QObject* object, QEvent* event)

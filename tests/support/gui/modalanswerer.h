@@ -5,6 +5,7 @@
 // nobody expected is cancelled), so a test fails on its assertions instead of hanging. A file
 // dialog replaces an existing file without asking.
 
+#include <QApplication>
 #include <QByteArray>
 #include <QMetaType>
 #include <QObject>
@@ -29,15 +30,14 @@ public:
     };
 
     explicit ModalAnswerer(QObject* parent = nullptr);
-    ~ModalAnswerer() override;
 
     // Answers, taken in the order they were queued.
-    void expectMessage();                       // record the box and press OK
-    void expectFileDialog(const QString& path); // type `path` and accept
-    void expectFileDialogCancel();              // cancel the dialog
+    void expectMessage() { answers.enqueue({Answer::Message, QString()}); } // press OK
+    void expectFileDialog(const QString& path) { answers.enqueue({Answer::FileAccept, path}); }
+    void expectFileDialogCancel() { answers.enqueue({Answer::FileCancel, QString()}); }
     // From now on a file dialog's question whether to replace a file is answered Yes, outside
     // the queue and unrecorded.
-    void replaceExistingFiles();
+    void replaceExistingFiles() { qApp->installEventFilter(this); }
 
     QList<Message> messages() const { return seenMessages; }
     QList<FileDialogSeen> fileDialogs() const { return seenFileDialogs; }

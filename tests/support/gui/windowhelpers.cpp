@@ -10,25 +10,6 @@
 
 namespace testwindow {
 
-void call(MainWindow& window, const char* slot)
-{
-    if (!QMetaObject::invokeMethod(&window, slot, Qt::DirectConnection))
-        qFatal("no slot %s", slot);
-}
-
-void call(MainWindow& window, const char* slot, const QString& argument)
-{
-    if (!QMetaObject::invokeMethod(&window, slot, Qt::DirectConnection, Q_ARG(QString, argument)))
-        qFatal("no slot %s(QString)", slot);
-}
-
-void callAdd(MainWindow& window, const QString& name, const QString& shader)
-{
-    if (!QMetaObject::invokeMethod(&window, "add_material", Qt::DirectConnection,
-                                   Q_ARG(QString, name), Q_ARG(QString, shader)))
-        qFatal("no slot add_material");
-}
-
 QString text(const QTableWidget* table, int row, int column)
 {
     return table->item(row, column) ? table->item(row, column)->text() : QString();

@@ -13,10 +13,17 @@ class QTableWidget;
 
 namespace testwindow {
 
-// Runs a slot of the window by name, as a signal connected to it would.
-void call(MainWindow& window, const char* slot);
-void call(MainWindow& window, const char* slot, const QString& argument);
-void callAdd(MainWindow& window, const QString& name, const QString& shader);
+// Runs a slot of the window by name, with QString arguments, as a signal connected to it would.
+template <typename... Texts> void call(MainWindow& window, const char* slot, const Texts&... texts)
+{
+    if (!QMetaObject::invokeMethod(&window, slot, Qt::DirectConnection,
+                                   QArgument<QString>("QString", texts)...))
+        qFatal("no slot %s with %d texts", slot, int(sizeof...(texts)));
+}
+inline void callAdd(MainWindow& w, const QString& name, const QString& shader)
+{
+    call(w, "add_material", name, shader);
+}
 
 QString text(const QTableWidget* table, int row, int column); // "" when no item
 // Texts of one row from column `from` on, "<none>" for a cell without an item.
