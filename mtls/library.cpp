@@ -79,7 +79,8 @@ public:
         // Exactly the cells the items give: the row never grows past its data.
         int cellCount = 0;
         for (const Item& item : material.items)
-            cellCount += item.isGlobalFlag() || !item.hasValueWord() || item.valueWord() == 0 ? 1 : 2;
+            cellCount +=
+                item.isGlobalFlag() || !item.hasValueWord() || item.valueWord() == 0 ? 1 : 2;
         row.reserve(VariantColumn + 1 + cellCount);
         row[ModelIdColumn] = index.at(material.modelId);
         const QString mainShader = index.at(material.mainShader);

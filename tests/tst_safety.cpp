@@ -102,7 +102,6 @@ private slots:
         QVERIFY(notices.size() == 1 &&
                 notices[0]->text().contains(QDir::currentPath() +
                                             "/MTLs_Shaders.ini cannot be saved (Is a directory)"));
-        window.answers.replaceExistingFiles();
         window.answers.expectFileDialog(path);
         window.answers.expectMessage();
         call(window.w, "on_pushButton_2_clicked");

@@ -99,9 +99,9 @@ int main(int argc, char* argv[])
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication application(argc, argv);
-    const QString output = QDir(argc > 1 ? QString::fromLocal8Bit(argv[1])
-                                         : QStringLiteral("docs/walkthrough"))
-                               .absolutePath();
+    const QString output =
+        QDir(argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("docs/walkthrough"))
+            .absolutePath();
     QTemporaryDir scratch;
     const QString demoError = demo::writeDemoFiles(scratch.path());
     if (!scratch.isValid() || !demoError.isEmpty() || !QDir().mkpath(output)) {

@@ -83,10 +83,10 @@ QVector<MaterialView> materialsOf(const mtls::Block& block, const Names& names)
 {
     QVector<MaterialView> views;
     for (const mtls::Material& material : block.materials)
-        views.append({names.at(material.modelId),
-                      names.at(material.mainShader) + QStringLiteral("::") +
-                          names.at(material.variant),
-                      material.flags, &material});
+        views.append(
+            {names.at(material.modelId),
+             names.at(material.mainShader) + QStringLiteral("::") + names.at(material.variant),
+             material.flags, &material});
     return views;
 }
 

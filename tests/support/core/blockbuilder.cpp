@@ -6,21 +6,6 @@
 
 namespace testdata {
 
-QByteArray le16(quint16 value)
-{
-    return QByteArray(1, char(value & 0xFF)) + char(value >> 8);
-}
-
-QByteArray le32(quint32 value)
-{
-    return le16(quint16(value & 0xFFFF)) + le16(quint16(value >> 16));
-}
-
-QByteArray le64(quint64 value)
-{
-    return le32(quint32(value & 0xFFFFFFFFu)) + le32(quint32(value >> 32));
-}
-
 quint16 offsetOf(const QStringList& dictionary, const QString& text)
 {
     int offset = 0;

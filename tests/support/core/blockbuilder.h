@@ -7,6 +7,7 @@
 #include <QByteArray>
 #include <QStringList>
 #include <QVector>
+#include <QtEndian>
 #include <array>
 #include <optional>
 
@@ -28,9 +29,25 @@ struct RawMaterial {
     QVector<RawItem> items;
 };
 
-QByteArray le16(quint16 value);
-QByteArray le32(quint32 value);
-QByteArray le64(quint64 value);
+// Little-endian bytes of a number.
+template <typename T> QByteArray le(T value)
+{
+    QByteArray bytes(int(sizeof(T)), '\0');
+    qToLittleEndian(value, bytes.data());
+    return bytes;
+}
+inline QByteArray le16(quint16 value)
+{
+    return le(value);
+}
+inline QByteArray le32(quint32 value)
+{
+    return le(value);
+}
+inline QByteArray le64(quint64 value)
+{
+    return le(value);
+}
 
 // Items by their type, with the body sizes a reader expects.
 inline const auto entry1 = [](quint16 name, quint16 a, quint16 b, quint16 type = 1) {

@@ -13,17 +13,6 @@ ModalAnswerer::ModalAnswerer(QObject* parent) : QObject(parent)
     timer.start();
 }
 
-// The question comes from within the file dialog's accept, while the poll that accepted it is
-// still running: it is answered as it shows.
-bool ModalAnswerer::eventFilter(QObject* object, QEvent* event)
-{
-    auto* box = qobject_cast<QMessageBox*>(object);
-    if (box && event->type() == QEvent::Show &&
-        box->text().contains(QLatin1String("already exists")) && box->button(QMessageBox::Yes))
-        QTimer::singleShot(0, box, [box] { box->button(QMessageBox::Yes)->click(); });
-    return false;
-}
-
 void ModalAnswerer::poll()
 {
     QWidget* modal = QApplication::activeModalWidget();

@@ -35,9 +35,6 @@ public:
     void expectMessage() { answers.enqueue({Answer::Message, QString()}); } // press OK
     void expectFileDialog(const QString& path) { answers.enqueue({Answer::FileAccept, path}); }
     void expectFileDialogCancel() { answers.enqueue({Answer::FileCancel, QString()}); }
-    // From now on a file dialog's question whether to replace a file is answered Yes, outside
-    // the queue and unrecorded.
-    void replaceExistingFiles() { qApp->installEventFilter(this); }
 
     QList<Message> messages() const { return seenMessages; }
     QList<FileDialogSeen> fileDialogs() const { return seenFileDialogs; }
@@ -45,9 +42,6 @@ public:
     int pending() const { return answers.size(); }
     // Modal windows that came when no answer was queued.
     int unexpected() const { return unexpectedCount; }
-
-protected:
-    bool eventFilter(QObject* object, QEvent* event) override;
 
 private slots:
     void poll();
