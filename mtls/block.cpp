@@ -177,7 +177,7 @@ bool isAscii(const char* text, qint64 length)
 // Keeps everything a walk hands out: the decoded block.
 class Collector : public BlockVisitor {
 public:
-    explicit Collector(Block& block) : block(block) {}
+    Collector(Block& block, qint64 dataSize) : block(block), dataSize(dataSize) {}
     void string(const char* text, qint64 length, quint32 offset) override
     {
         // A text equal to the one before shares it, and an empty one Qt's own empty string:
@@ -200,7 +200,15 @@ public:
         }
         block.dictionary.append(entry);
     }
-    void item(const Item& item) override { items.append(item); }
+    void item(const Item& item) override
+    {
+        // No item takes fewer than 4 bytes: the list grows to what the data can still hold,
+        // not to twice what it holds.
+        if (items.size() == items.capacity())
+            items.reserve(int(qMin(qint64(items.size()) * 2 + 16,
+                                   items.size() + (dataSize - item.blockOffset) / 4 + 1)));
+        items.append(item);
+    }
     void material(const Material& material) override
     {
         block.materials.append(material);
@@ -209,6 +217,7 @@ public:
 
 private:
     Block& block;
+    qint64 dataSize;
     QVector<Item> items;
     const char* lastBytes = nullptr;
     qint64 lastLength = -1;
@@ -312,7 +321,7 @@ std::optional<Block> decode(const QByteArray& data)
         block.dictionary.reserve(
             int(std::count(data.constData() + DictionaryOffset, data.constData() + end, '\0')));
     }
-    Collector collector(block);
+    Collector collector(block, data.size());
     if (!walk(data, block, collector))
         return std::nullopt;
     return block;

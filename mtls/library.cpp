@@ -102,6 +102,7 @@ public:
             records.append({QStringLiteral("Params/") + fullShader, uint(material.paramCount)});
 
         QStringList cells;
+        cells.reserve(cellCount);
         for (const Item& item : material.items) {
             if (item.isGlobalFlag()) {
                 // Runs of one flag item share one text: a row of them costs a word a cell.

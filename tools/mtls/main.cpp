@@ -10,6 +10,7 @@
 #include <QTextStream>
 #include <algorithm>
 #include <cstring>
+#include <malloc.h>
 
 namespace cli {
 
@@ -177,6 +178,9 @@ int run(QStringList arguments, Streams io)
 
 int main(int argc, char* argv[])
 {
+    // Large blocks (a library's items, a laid-out row) go back to the system when freed, so
+    // the peak of a run is what it holds at once, not what it once held.
+    mallopt(M_MMAP_THRESHOLD, 256 * 1024);
     QCoreApplication application(argc, argv);
     QTextStream out(stdout);
     QTextStream err(stderr);
