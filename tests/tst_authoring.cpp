@@ -155,6 +155,7 @@ private slots:
              "X"},
             {"Door yPBR", "", "12 yPBR Door 65535 yPBR"},
             {"Door a::b::c", "  ", "12 a Door 65535 c"},
+            {"Door ::v", "", "12  Door 65535 v"},
             // Dropped before the rules look ahead: "@ref" counts two places on once gaps go.
             {"Car s::v", " g_comboMap  Old  g_comboMap@ref ",
              "12 s Car 65535 v g_comboMap Car_rai g_comboMap@ref"}};

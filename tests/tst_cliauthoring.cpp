@@ -130,7 +130,7 @@ private slots:
     void nonUtf8FileNameIsRefusedByPosition()
     {
         // QProcess cannot pass such bytes: the shell makes the file and the argument.
-        const QString script = R"(n=lib$(printf '\377'); printf x >"$n"; "$0" resave "$n" out)";
+        const QString script = R"(n=lib$(printf '\303'); printf x >"$n"; "$0" resave "$n" out)";
         const auto run = runTool("sh", {"-c", script, MTLS_BINARY});
         QCOMPARE(run.status, 2);
         QVERIFY(run.err == "mtls: argument 2 is not valid UTF-8; file names must be UTF-8\n");

@@ -90,10 +90,6 @@ private slots:
         QCOMPARE(records(library), QString("Params/yCS_gear::Normal=1 colorMap=4 "
                                            "Shaders/yCS_gear::Normal=colorMap,tex_d "
                                            "Flags/yCS_gear::Normal=1,2,3,4"));
-        for (const QByteArray& bytes :
-             {QByteArray(), QByteArray("MTL"), QByteArray("MTLS\5\0\0\0", 8),
-              QByteArray("sLTM\5\0\0\0", 8)})
-            QVERIFY(!decode(bytes));
         // A record head that ends with the data is read; one byte less, it is not.
         QCOMPARE(describe(*decode(exampleBlock().left(66))),
                  QString("mat yCS_gear Normal 1,2,3,4:"));
@@ -165,6 +161,19 @@ private slots:
                                   "last one a saved name or main shader can use"},
             {patched(52, le16(65535)),
              "52: material 0: Model_ID offset 65535 starts no dictionary string"},
+            {patched(70, le16(1)), "70: material 0 entry 0: parameter name offset 1 starts no "
+                                   "dictionary string"},
+            // At one offset the reference comes before the warning.
+            {buildBlock({}, {{0, 0, 0, {}, 1, {entry4(5, 0)}}}),
+             "16: material 0: Model_ID offset 0 starts no dictionary string|18: material 0: main "
+             "shader offset 0 starts no dictionary string|22: material 0: shader variant offset 0 "
+             "starts no dictionary string|34: material 0 entry 0: parameter name offset 5 starts "
+             "no "
+             "dictionary string|38: material 0 entry 0: texture value offset 0 starts no "
+             "dictionary "
+             "string|38: warning: material 0 entry 0: texture value offset 0 has no cell, so a "
+             "save "
+             "takes the next cell for it"},
             {exampleBlock().left(50), "48: material count cut off"},
             {exampleBlock().left(74), "70: material 0: parameter entry 1 of 1 cut off"},
             {patched(48, le32(2)), "78: 1 of 2 materials present"},

@@ -69,6 +69,7 @@ const char* const Rows[][3] = {
     {R"("formatWord": 5,|"formatWord": 5,,)", "-", "bad JSON at byte 21"},
     {R"("flags": [1, 2, 3, 4],|)", "-", "materials[0].flags"},
     {"[1, 2, 3, 4]|[1, 2, 3, 65536]", "-", "materials[0].flags[3]"},
+    {"[1, 2, 3, 4]|[1, \"2\", 3, 4]", "-", "materials[0].flags[1]"},
     {R"("materialCount": 2|"materialCount": -2)", "-", "materialCount"},
     {R"({"offset": 0,|{"offset": 1,)", "-", "materials[0].items[0].name.offset"},
     {R"(: {"offset": 9|: {"offset": 8)", "-", "materials[0].items[0].value.offset"},
@@ -87,7 +88,7 @@ const char* const Rows[][3] = {
     {"mat", "1", "- material \"other\""},
     {"other mat", "1", "material order: mat, other -> other, mat"},
     {R"(: {"offset": 26|: {"offset": 42)", "1", "shader: yCS_gear::Normal -> yCS_skin::Normal"},
-    {"[1, 2, 3, 4]|[1, 2, 8, 4]", "1", "\"mat\"\n    flag word 3: 3 -> 8\n"},
+    {"[1, 2, 3, 4]|[8, 2, 3, 4]", "1", "\"mat\"\n    flag word 1: 1 -> 8\n"},
     {"[7, 9]|[7, 10]", "1", "\"gain\": type 1 numbers 7 9 -> type 1 numbers 7 10"},
     {"deaddead|00000001", "1", "hash \"hashA\": 0x00000000deaddead -> 0x0000000000000001"},
     {"-", "2", "Invalid File"}};

@@ -156,7 +156,7 @@ private slots:
         win.open("rich.mtls", richBlock());
         QCOMPARE(win.w.current_file, win.open("gear.mtls", exampleBlock()));
         QCOMPARE(win.captions(), QString("gear.mtls   |  Found 1 materials:|Items: 1   "));
-        QCOMPARE(win.dictionary->rowCount(), 5);
+        QCOMPARE(win.dictionary->rowCount() + win.dictionary->columnWidth(1), 5 + 170);
         QCOMPARE(rowTexts(win.dictionary, 4).join('|'), QString("4|tex_d|29"));
         QCOMPARE(win.rows(), QString("B0|<none>|yCS_gear|mat|1|Normal|colorMap|tex_d"));
         QStringList headers;
@@ -387,6 +387,12 @@ private slots:
                  qPrintable(QString::number(elapsed)));
         QCoreApplication::processEvents();
         QVERIFY(shownAt(0) && !win.button(29999)->isVisible());
+        // A view of a single row shows a single button.
+        const int height = win.materials->height();
+        win.materials->setFixedHeight(win.materials->horizontalHeader()->height() + 20);
+        QCoreApplication::processEvents();
+        QVERIFY(shownAt(0) && !win.button(1)->isVisible());
+        win.materials->setFixedHeight(height);
         win.materials->scrollToBottom();
         QCoreApplication::processEvents();
         QVERIFY(shownAt(29999) && !win.button(0)->isVisible());

@@ -2,21 +2,32 @@
 // Files in a scratch folder, and the mtls program run on them as a user runs it.
 
 #include <QByteArray>
+#include <QDir>
+#include <QFile>
 #include <QJsonDocument>
 #include <QStringList>
 #include <QTemporaryDir>
 
 namespace testfiles {
 
-bool writeFile(const QString& path, const QByteArray& bytes);
-QByteArray readFile(const QString& path); // empty when it cannot be read
+inline bool writeFile(const QString& path, const QByteArray& bytes)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+// Empty when it cannot be read.
+inline QByteArray readFile(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
 
 // A temporary folder that is the current directory while the object lives, so that the
 // catalogue of a test never meets another's.
 class ScratchDirectory {
 public:
-    ScratchDirectory();
-    ~ScratchDirectory();
+    ScratchDirectory() : previous(QDir::currentPath()) { QDir::setCurrent(dir.path()); }
+    ~ScratchDirectory() { QDir::setCurrent(previous); }
     QString path(const QString& name) const { return dir.filePath(name); }
 
 private:
