@@ -102,18 +102,21 @@ int runLearn(const QCommandLineParser& parser, Streams io)
             status = std::max(status, fail(io, path, tooLarge));
             continue;
         }
-        // What the catalogue lacks before the load is what the load may add.
-        QSet<QString> absentNames;
-        if (const std::optional<mtls::Block> block = mtls::decode(file.data))
-            for (const mtls::CatalogueRecord& record : mtls::layoutBlock(*block).records)
-                if (!isShaderKey(record.key) && !catalogue.contains(record.key))
-                    absentNames.insert(record.key);
-        const int shadersBefore = catalogue.shaderNames().size();
-        const Step loaded = authoring::loadBytes(Session(), file.data, path, catalogue);
-        if (!loaded.done()) {
-            status = std::max(status, fail(io, path, loaded.message));
+        // One decode and layout: what the catalogue lacks before the records go in is what
+        // this load adds.
+        const std::optional<mtls::Block> block = mtls::decode(file.data);
+        if (!block) {
+            status = std::max(status, fail(io, path, QStringLiteral("Invalid File")));
             continue;
         }
+        const mtls::LoadedLibrary library = mtls::layoutBlock(*block);
+        QSet<QString> absentNames;
+        for (const mtls::CatalogueRecord& record : library.records)
+            if (!isShaderKey(record.key) && !catalogue.contains(record.key))
+                absentNames.insert(record.key);
+        const int shadersBefore = catalogue.shaderNames().size();
+        for (const mtls::CatalogueRecord& record : library.records)
+            catalogue.record(record.key, record.value);
         const int names =
             int(std::count_if(absentNames.cbegin(), absentNames.cend(),
                               [&](const QString& key) { return catalogue.contains(key); }));
