@@ -88,9 +88,6 @@ private:
     void showLoaded(const mtls::LoadedLibrary& library, const QString& filename); // + status bar
     void showStep(const authoring::Step& step); // the view cleared, then the step's library
     void warn(const QString& text);
-    // Rebuilds the library from the tables and writes it to `path`; false when nothing was
-    // written (the reason has been shown where the user must know it).
-    bool writeLibraryFile(const QString& path, const mtls::WriteOptions& options);
     void openDialogForNewMaterial();
     void deleteSwapButtons();
     // Says once in the status bar when the catalogue file cannot take what loads learn.

@@ -369,30 +369,6 @@ QStringList MainWindow::dictionaryColumn() const
     return texts;
 }
 
-bool MainWindow::writeLibraryFile(const QString& path, const mtls::WriteOptions& options)
-{
-    ShaderCatalogue catalogue;
-    const mtls::WriteResult result =
-        mtls::writeLibrary(materialGrid(), dictionaryColumn(), catalogue, options);
-    if (result.outcome == mtls::WriteResult::Refused) {
-        warn(result.message);
-        return false;
-    }
-    const QString error = mtls::storeLibrary(path, result);
-    if (!error.isEmpty()) {
-        if (!options.preview)
-            warn(error);
-        return false;
-    }
-    // The materials ahead of one that stops the save at the string limit were hashed too.
-    printHashLines(result.hashDebugLines);
-    if (result.outcome == mtls::WriteResult::StringLimit) {
-        warn(result.message);
-        return false;
-    }
-    return true;
-}
-
 void MainWindow::rebuild_mtl()
 {
     if (ui->ExternalTable->rowCount() == 0) {
@@ -433,7 +409,11 @@ void MainWindow::rebuild_mtltempFile(QString filename)
         ui->OriginalTable->setRowCount(0);
         ui->OriginalTable->setColumnCount(0);
     }
-    mtls::WriteOptions options;
-    options.preview = true;
-    writeLibraryFile(filename, options);
+    const ShaderCatalogue catalogue;
+    const mtls::WriteResult result = authoring::writeWorkingFile(session(), filename, catalogue);
+    if (result.outcome != mtls::WriteResult::Written) {
+        warn(result.message);
+        return;
+    }
+    printHashLines(result.hashDebugLines);
 }

@@ -100,6 +100,24 @@ Step loadFile(const Session& before, const QString& path, ShaderCatalogue& catal
     return loadBytes(before, file.data, path, catalogue);
 }
 
+mtls::WriteResult writeWorkingFile(const Session& state, const QString& path,
+                                   const ShaderCatalogue& catalogue)
+{
+    mtls::WriteOptions options;
+    options.preview = true;
+    mtls::WriteResult result = mtls::writeLibrary(state.grid, state.dictionary, catalogue, options);
+    if (result.outcome == mtls::WriteResult::StringLimit)
+        result.outcome = mtls::WriteResult::Refused;
+    if (result.outcome != mtls::WriteResult::Written || path.isEmpty())
+        return result;
+    const QString error = mtls::storeLibrary(path, result);
+    if (!error.isEmpty()) {
+        result.outcome = mtls::WriteResult::Refused;
+        result.message = error;
+    }
+    return result;
+}
+
 Step addMaterial(const Session& before, const QString& name, const QString& shader,
                  const QString& workingPath, ShaderCatalogue& catalogue)
 {
@@ -108,21 +126,9 @@ Step addMaterial(const Session& before, const QString& name, const QString& shad
     setRow(session.grid, row,
            buildMaterialRow(row, name, shader, catalogue.shaderCells(shader),
                             catalogue.paramCount(shader)));
-    // The empty view's dictionary column holds two empty rows, not a dictionary.
-    if (session.dictionary.size() == 2)
-        session.dictionary.clear();
-
-    mtls::WriteOptions options;
-    options.preview = true;
-    const mtls::WriteResult result =
-        mtls::writeLibrary(session.grid, session.dictionary, catalogue, options);
+    const mtls::WriteResult result = writeWorkingFile(session, workingPath, catalogue);
     if (result.outcome != mtls::WriteResult::Written)
         return refused(before, result.message);
-    if (!workingPath.isEmpty()) {
-        const QString error = mtls::storeLibrary(workingPath, result);
-        if (!error.isEmpty())
-            return refused(before, error);
-    }
     // The reload reads back exactly what was committed.
     Step reloaded = loadBytes(session, result.bytes, workingPath, catalogue);
     if (!reloaded.done())

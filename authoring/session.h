@@ -42,6 +42,12 @@ Step loadFile(const Session& before, const QString& path, ShaderCatalogue& catal
 Step loadBytes(const Session& before, const QByteArray& data, const QString& path,
                ShaderCatalogue& catalogue);
 
+// The working write: the state's tables as a library with preview options, stored at `path`
+// (kept in memory only when it is empty). Anything but a whole library written comes back
+// Refused with its message, and then no file is touched.
+mtls::WriteResult writeWorkingFile(const Session& state, const QString& path,
+                                   const ShaderCatalogue& catalogue);
+
 // Adding a material through the dialog: it takes the pending swap row or a new row, the
 // working write (preview options) goes to `workingPath` (kept in memory when empty) and
 // its reload teaches the catalogue. A refused or failed write changes nothing.
