@@ -3,6 +3,7 @@
 #include "authoring/modelfile.h"
 #include "authoring/rowbuilder.h"
 #include "catalogue/shadercatalogue.h"
+#include "support/core/blockbuilder.h"
 #include "support/core/modelbuilder.h"
 
 #include <QTemporaryDir>
@@ -10,11 +11,10 @@
 #include <memory>
 
 using namespace authoring;
+using testdata::le32;
 using testsupport::ModelBuilder;
 
 namespace {
-
-const auto le32 = ModelBuilder::le32;
 
 ModelBuilder model(const QStringList& names = {"Body", "Head"})
 {

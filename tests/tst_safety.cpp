@@ -147,10 +147,6 @@ private slots:
         QTest::newRow("no command") << ToolCase{example, "", "mtls: no command given" + usage};
         QTest::newRow("unknown option") << ToolCase{
             example, "check --fast in.mtls", "mtls: unknown option --fast for check" + usage};
-        QTest::newRow("another command's option") << ToolCase{
-            example, "info --json in.mtls", "mtls: unknown option --json for info" + usage};
-        QTest::newRow("not a library")
-            << ToolCase{"MTLS", "info in.mtls", "mtls: in.mtls: Invalid File\nexit 1"};
         QTest::newRow("a model") << ToolCase{
             example, "resave in.MDL out.mtls",
             "mtls: in.MDL: a model file is no library: open it in the editor\nexit 2"};
@@ -192,27 +188,6 @@ private slots:
         QCOMPARE(run("resave lib.mtls lib2.mtls --catalogue c.ini"), QString("exit 0"));
         QCOMPARE(readFile("lib2.mtls"), exampleBlock());
         QCOMPARE(ShaderCatalogue("c.ini").shaderNames(), QStringList{"yCS_gear::Normal"});
-    }
-
-    // The notice of a truncated file goes with the next load also when that load fails (Clear
-    // View, a load that succeeds and a file cut after some records are seen to elsewhere).
-    void truncationNoticeGoesWithAFailedLoad()
-    {
-        ScratchDirectory files;
-        QVERIFY(writeFile("bad.mtls", Old));
-        AnsweredWindow window; // its answerer closes the boxes of the failed loads
-        // Cut before the material count, then inside the first record.
-        for (const QString next : {"gone.mtls", "bad.mtls"}) {
-            const bool counted = next == "bad.mtls";
-            QVERIFY(writeFile("cut.mtls", exampleBlock().left(counted ? 60 : 50)));
-            call(window.w, "open_mtl", files.path("cut.mtls"));
-            QCOMPARE(window.w.statusBar()->currentMessage(),
-                     QString("The file is truncated: ") + (counted
-                                                               ? "0 of 1 materials could be read."
-                                                               : "no material could be read."));
-            call(window.w, "open_mtl", files.path(next));
-            QVERIFY2(window.w.statusBar()->currentMessage().isEmpty(), qPrintable(next));
-        }
     }
 
     // Cancel and OK in the dialog end the program once the window is closed; Exit ends it at

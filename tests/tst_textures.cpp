@@ -65,6 +65,30 @@ const char* const Cases[][5] = {
 class TexturesTest : public QObject {
     Q_OBJECT
 private slots:
+    // The status line counts each verdict: M matches, P a placeholder, O another folder.
+    void statusLineWording()
+    {
+        const QString here = "; saving here gives hashes for /x/textures/.";
+        const char* const cases[][2] = {
+            {"M", "The texture hash matches this folder."},
+            {"P", "The texture hash is a placeholder until the library is saved."},
+            {"MPP", "2 of 3 texture hashes are placeholders until the library is saved."},
+            {"O", "The texture hash points to another folder"},
+            {"MOP", "1 of 3 texture hashes points to another folder and 1 is a placeholder"},
+            {"OOPP", "2 of 4 texture hashes point to another folder and 2 are placeholders"},
+            {"", ""}};
+        for (const auto& [verdicts, line] : cases) {
+            QVector<mtls::TextureReference> references;
+            for (const char* v = verdicts; *v; ++v) {
+                references.append(mtls::TextureReference());
+                references.last().verdict =
+                    mtls::TextureReference::Verdict(QString("MPO").indexOf(*v));
+            }
+            const bool moved = QString(verdicts).contains('O');
+            QCOMPARE(mtls::textureStatusLine(references, "/x/a.mtls"), line + (moved ? here : ""));
+        }
+    }
+
     void judgedByEveryFace_data() { testrows::addRows(Cases); }
 
     void judgedByEveryFace()
@@ -106,17 +130,24 @@ private slots:
         tool({"resave", file, folder + "/s"});
         QCOMPARE(tool({"textures", folder + "/s"}).text().count("\tmatches\n"), textures.size());
 
-        // A truncated file says so first, in the same line; the next load and Clear View
-        // replace the line.
-        MainWindow window;
-        QVERIFY(writeFile(folder + "/cut.mtls", library(home, Cases[row][2], textures, 3)));
-        call(window, "open_mtl", scratch.path(folder + "/cut.mtls"));
-        QCOMPARE(window.statusBar()->currentMessage(),
-                 ("The file is truncated: 2 of 3 materials could be read. " + line).trimmed());
-        call(window, "open_mtl", file);
-        QCOMPARE(window.statusBar()->currentMessage(), line);
-        call(window, "on_actionQueue_All_triggered");
-        QCOMPARE(window.statusBar()->currentMessage(), QString());
+        // A truncated file says so first, in the same line; the next load, a failed one too, and
+        // Clear View replace the line.
+        AnsweredWindow window; // its answerer closes the boxes of the failed loads
+        const auto open = [&](const QString& name) {
+            call(window.w, "open_mtl", scratch.path(folder + "/" + name));
+            return window.w.statusBar()->currentMessage();
+        };
+        QVERIFY(writeFile(folder + "/cut.mtls", library(home, Cases[row][2], textures, 3)) &&
+                writeFile(folder + "/bad.mtls", "not a library"));
+        for (const QString next : {"bad.mtls", "gone.mtls", "body.mtls"}) {
+            QCOMPARE(open("cut.mtls"),
+                     ("The file is truncated: 2 of 3 materials could be read. " + line).trimmed());
+            QCOMPARE(open(next), next == "body.mtls" ? line : "");
+        }
+        call(window.w, "on_actionQueue_All_triggered");
+        QCOMPARE(window.w.statusBar()->currentMessage(), QString());
+        QVERIFY(writeFile(folder + "/cut.mtls", readFile(file).left(102))); // inside the count
+        QCOMPARE(open("cut.mtls"), QString("The file is truncated: no material could be read."));
     }
 };
 

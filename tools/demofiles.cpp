@@ -1,6 +1,7 @@
 #include "tools/demofiles.h"
 
 #include "mtls/block.h"
+#include "support/core/blockbuilder.h"
 #include "support/core/modelbuilder.h"
 
 #include <QDir>
@@ -199,7 +200,7 @@ QByteArray modelBytes()
                             "hair_01", "Jersey:skinned", "Shorts:skinned"};
     QByteArray bones;
     for (quint32 index : {0u, 1u, 2u, 3u})
-        bones += testsupport::ModelBuilder::le32(index);
+        bones += testdata::le32(index);
     return testsupport::ModelBuilder()
         .filler(QByteArray(36, '\0')) // header fields the import does not read
         .names(names)

@@ -36,18 +36,9 @@ template <typename T> QByteArray le(T value)
     qToLittleEndian(value, bytes.data());
     return bytes;
 }
-inline QByteArray le16(quint16 value)
-{
-    return le(value);
-}
-inline QByteArray le32(quint32 value)
-{
-    return le(value);
-}
-inline QByteArray le64(quint64 value)
-{
-    return le(value);
-}
+inline const auto le16 = [](quint16 value) { return le(value); };
+inline const auto le32 = [](quint32 value) { return le(value); };
+inline const auto le64 = [](quint64 value) { return le(value); };
 
 // Items by their type, with the body sizes a reader expects.
 inline const auto entry1 = [](quint16 name, quint16 a, quint16 b, quint16 type = 1) {

@@ -1,15 +1,10 @@
 #include "support/core/modelbuilder.h"
 
-#include <QtEndian>
+#include "support/core/blockbuilder.h"
 
 namespace testsupport {
 
-QByteArray ModelBuilder::le32(quint32 value)
-{
-    QByteArray bytes(4, '\0');
-    qToLittleEndian(value, bytes.data());
-    return bytes;
-}
+using testdata::le32;
 
 ModelBuilder& ModelBuilder::materials(quint32 count, const QVector<quint32>& indices,
                                       std::optional<quint32> size)

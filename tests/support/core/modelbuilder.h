@@ -21,9 +21,6 @@ namespace testsupport {
 
 class ModelBuilder {
 public:
-    // Little-endian 32-bit word.
-    static QByteArray le32(quint32 value);
-
     // Appends a name to the name table; its offset points at its place in the pool.
     ModelBuilder& name(const QString& text)
     {
