@@ -53,7 +53,7 @@ static QStringList does(AnsweredWindow& win, QStringList args)
     const int before = win.answers.messages().size(); // a refused add leaves nothing to save
     for (int i = win.w.swap_pending ? 2 : 1;
          adds && i + 1 < args.size() && win.answers.messages().size() == before; i += 2)
-        callAdd(win.w, args.at(i), args.at(i + 1));
+        call(win.w, "add_material", args.at(i), args.at(i + 1));
     if ((adds && win.answers.messages().size() == before) || resave)
         saveAs(resave ? args[1] : out);
     return saved;
@@ -153,13 +153,12 @@ private slots:
                 QCOMPARE(text(win.w.ui->ExternalTable, 0, 3), QString("Eye_L"));
             } else {
                 win.w.swap_pending = action == "replace";
-                callAdd(win.w, "new", "yCS_gear::Normal");
+                call(win.w, "add_material", "new", "yCS_gear::Normal");
                 QCOMPARE(shown(win.w), before);
                 QCOMPARE(readFile(MainWindow::previewPath()), QByteArray("older working file"));
             }
             QCOMPARE(win.answers.messages(),
                      (QList<ModalAnswerer::Message>{{"Warning", "Unknown parameter type: weird"}}));
-            QFile::remove(MainWindow::previewPath());
         }
     }
 };

@@ -26,7 +26,6 @@ struct Window : ScratchDirectory, AnsweredWindow {
             !writeFile("car.mdl", car.build()) || !writeFile("bad.mtls", "not a library"))
             qFatal("cannot write the test files");
     }
-    ~Window() { QFile::remove(MainWindow::previewPath()); }
 };
 
 // The names the program is started with, the file the window then shows ("" none) and the
@@ -76,9 +75,9 @@ private slots:
 
         // Adding, replacing and a model import all go through the working file.
         win.w.openFiles({"lib.mtls"});
-        callAdd(win.w, "Car_ALPHA", "yCS_gear::Normal");
+        call(win.w, "add_material", "Car_ALPHA", "yCS_gear::Normal");
         win.w.swap_pending = true; // on row 0
-        callAdd(win.w, "Body_ALPHA", "yCS_skin::Normal");
+        call(win.w, "add_material", "Body_ALPHA", "yCS_skin::Normal");
         QVERIFY(win.w.current_file == working && text(win.materials, 0, 3) == "Body_ALPHA" &&
                 text(win.materials, 1, 3) == "Car_ALPHA");
         win.w.openFiles({"car.mdl"});

@@ -41,11 +41,16 @@ QStringList shown(const MainWindow& w)
 AnsweredWindow::~AnsweredWindow()
 {
     delete w.dialog;
+    QFile::remove(MainWindow::previewPath());
 }
 
-void AnsweredWindow::open(const QString& path)
+QString AnsweredWindow::open(const QString& path, const QByteArray& bytes)
 {
-    call(w, "open_mtl", QFileInfo(path).absoluteFilePath());
+    const QString full = QFileInfo(path).absoluteFilePath();
+    if (!bytes.isNull() && !writeFile(full, bytes))
+        qFatal("cannot write %s", qPrintable(full));
+    call(w, "open_mtl", full);
+    return full;
 }
 
 } // namespace testwindow

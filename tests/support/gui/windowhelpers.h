@@ -20,10 +20,6 @@ template <typename... Texts> void call(MainWindow& window, const char* slot, con
                                    QArgument<QString>("QString", texts)...))
         qFatal("no slot %s with %d texts", slot, int(sizeof...(texts)));
 }
-inline void callAdd(MainWindow& w, const QString& name, const QString& shader)
-{
-    call(w, "add_material", name, shader);
-}
 
 QString text(const QTableWidget* table, int row, int column); // "" when no item
 // Texts of one row from column `from` on, "<none>" for a cell without an item.
@@ -32,13 +28,15 @@ QStringList rowTexts(const QTableWidget* table, int row, int from = 0);
 // texts of both tables.
 QStringList shown(const MainWindow& window);
 
-// A window whose modal boxes are answered and whose dialog goes with it (the program itself
-// never deletes the dialog).
+// A window whose modal boxes are answered and whose dialog and working file go with it (the
+// program itself never deletes the dialog).
 struct AnsweredWindow {
     MainWindow w;
     ModalAnswerer answers;
     ~AnsweredWindow();
-    void open(const QString& path); // by its full name, as the open dialog gives it
+    // Opens `path` by its full name, as the open dialog gives it, after writing `bytes` there
+    // when they are given. Gives the full name.
+    QString open(const QString& path, const QByteArray& bytes = QByteArray());
 };
 
 using testfiles::readFile;
