@@ -14,16 +14,15 @@ using Messages = QList<ModalAnswerer::Message>;
 
 namespace {
 
-// In a scratch folder that is the current directory, with lib.mtls (one material), car.mdl
-// (two) and bad.mtls.
+// In a scratch folder that is the current directory, with lib.mtls (one material) and car.mdl
+// (two).
 struct Window : ScratchDirectory, AnsweredWindow {
     QTableWidget* materials = w.ui->ExternalTable;
     Window()
     {
         testsupport::ModelBuilder car;
         car.names({"J_Hips", "Eye_L", "Body"}).materials({1, 2}).end();
-        if (!writeFile("lib.mtls", testdata::exampleBlock()) ||
-            !writeFile("car.mdl", car.build()) || !writeFile("bad.mtls", "not a library"))
+        if (!writeFile("lib.mtls", testdata::exampleBlock()) || !writeFile("car.mdl", car.build()))
             qFatal("cannot write the test files");
     }
 };
@@ -32,7 +31,6 @@ struct Window : ScratchDirectory, AnsweredWindow {
 // warning it gave, answered with OK. A model opens as in the working file test below.
 const char* const Starts[][4] = {
     {"library", "lib.mtls", "lib.mtls", ""},
-    {"not a library", "bad.mtls", "", "Invalid File"},
     {"several", "lib.mtls car.mdl", "lib.mtls", ""},
     {"first missing", "gone.mtls lib.mtls", "", "Cannot open file : No such file or directory"},
     {"none", "", "", ""}};

@@ -165,15 +165,12 @@ private slots:
                                    "dictionary string"},
             // At one offset the reference comes before the warning.
             {buildBlock({}, {{0, 0, 0, {}, 1, {entry4(5, 0)}}}),
-             "16: material 0: Model_ID offset 0 starts no dictionary string|18: material 0: main "
-             "shader offset 0 starts no dictionary string|22: material 0: shader variant offset 0 "
-             "starts no dictionary string|34: material 0 entry 0: parameter name offset 5 starts "
-             "no "
-             "dictionary string|38: material 0 entry 0: texture value offset 0 starts no "
-             "dictionary "
-             "string|38: warning: material 0 entry 0: texture value offset 0 has no cell, so a "
-             "save "
-             "takes the next cell for it"},
+             "16: material 0: Model_ID offset 0 starts no dictionary string|18: material 0: "
+             "main shader offset 0 starts no dictionary string|22: material 0: shader variant "
+             "offset 0 starts no dictionary string|34: material 0 entry 0: parameter name offset "
+             "5 starts no dictionary string|38: material 0 entry 0: texture value offset 0 starts "
+             "no dictionary string|38: warning: material 0 entry 0: texture value offset 0 has no "
+             "cell, so a save takes the next cell for it"},
             {exampleBlock().left(50), "48: material count cut off"},
             {exampleBlock().left(74), "70: material 0: parameter entry 1 of 1 cut off"},
             {patched(48, le32(2)), "78: 1 of 2 materials present"},
