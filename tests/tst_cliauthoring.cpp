@@ -26,7 +26,8 @@ const char* const Runs[][2] = {
     {"from-model", "learn lib.mtls ex.mtls;from-model hero.mdl plain.mdl -o b"},
     {"resave", "resave gen1.mtls Characters/hero/a.mtls;resave gen2.mtls Characters/hero/b.mtls"},
     {"resave, the catalogue's flag words win", "learn ex7.mtls;resave ex.mtls out.mtls"},
-    {"resave what the save cannot write", "resave odd.mtls out.mtls"}};
+    {"resave what the save cannot write", "resave odd.mtls out.mtls"},
+    {"resave a library without materials", "resave empty.mtls out.mtls"}};
 
 // The window's way to what one mtls command line asks for. Gives the files it saved, moved out
 // of the tool's way to the same name with ".window" added.
@@ -79,9 +80,10 @@ private slots:
             QVERIFY(writeFile(QString("gen%1.mtls").arg(seed),
                               generatedLibrary(seed, "/x/Characters/hero/a.mtls")));
         QVERIFY(QDir().mkpath("b") && QDir().mkpath("Characters/hero") &&
-                writeFile("ex7.mtls", ex7) && writeFile("lib.mtls", richBlock(false)) &&
-                writeFile("ex.mtls", exampleBlock()) && writeFile("odd.mtls", richBlock()) &&
-                writeFile("hero.mdl", hero.build()) && writeFile("plain.mdl", plain.build()));
+                writeFile("ex7.mtls", ex7) && writeFile("empty.mtls", buildBlock({"a", "b"}, {})) &&
+                writeFile("lib.mtls", richBlock(false)) && writeFile("ex.mtls", exampleBlock()) &&
+                writeFile("odd.mtls", richBlock()) && writeFile("hero.mdl", hero.build()) &&
+                writeFile("plain.mdl", plain.build()));
     }
     void cleanup() { scratch.reset(); }
 

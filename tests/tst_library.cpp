@@ -64,7 +64,7 @@ ShaderCatalogue writerCatalogue()
     ShaderCatalogue c = ShaderCatalogue::inMemory();
     c.record(ShaderCatalogue::flagsKey("s::v"), QStringList{"1", "2", "3", "4"});
     for (const char* line : {"colorMap=4", "hash=5,Generic FNV", "tint=1,2,0", "gloss=3,7,9",
-                             "my param=1,7,8", "six=6", "p=4", "pair=2,5,6", "short=3"})
+                             "my param=1,7,8", "six=6", "p=4", "pair=2,5,6", "short=3,5"})
         c.record(QString(line).section('=', 0, 0), QString(line).section('=', 1));
     return c;
 }
@@ -173,6 +173,8 @@ private slots:
              "cell, so a save takes the next cell for it"},
             {exampleBlock().left(50), "48: material count cut off"},
             {exampleBlock().left(74), "70: material 0: parameter entry 1 of 1 cut off"},
+            {buildBlock({"m"}, {{}}).replace(34, 1, "\x01"), // the count ends the data
+             "34: material 0: padding after the head is not zero"},
             {patched(48, le32(2)), "78: 1 of 2 materials present"},
             {exampleBlock() + QByteArray(4, 0), "78: 4 bytes after the last record"},
             {richBlock(), "188: warning: material 0 entry 4: type 16256 cannot be saved|"
@@ -208,6 +210,8 @@ private slots:
         QVERIFY(records(library).contains(
             "colorMap=4 gain=1,7,9 tint=2,1234605616436508552,42 hashA=5,Generic FNV odd= "));
         QCOMPARE(usedWidth(library.grid), 17);
+        QCOMPARE(library.grid.text(1, 16) + library.grid.text(3, 0) + library.grid.text(0, 16),
+                 "Global@3");
         QCOMPARE(usedWidth(grid("0|~|a")) + usedWidth(MaterialGrid()), 1);
         QCOMPARE(usedWidth(grid("0|s|a|0|v/1|s|b|1|v|p|q")), 7);
         // N = 9 widens 15 columns to 19; a record cut inside its third entry keeps two.
@@ -246,7 +250,7 @@ private slots:
             {"0|s|m|2|v|Global@ShaderFlag0-1|tint|Global@1|colorMap|Global@7", "", "",
              "s|m|v|tint|colorMap|", "m s v 1,2,3,4: tint:1,2,0 colorMap="},
             {"0|~|m|0|v", "", "", "m|v|", "m  v 0,0,0,0:"},
-            {"0|s|m|1|v|short", "", "", "s|m|v|short", "m s v 1,2,3,4: short:3,0,0"},
+            {"0|s|m|1|v|short", "", "", "s|m|v|short", "m s v 1,2,3,4: short:3,5,0"},
             {"0|s|m|3|v|tint|12|gloss|colorMap|tex", "", "", "s|m|v|tint|12|gloss|colorMap|tex",
              "m s v 1,2,3,4: tint:1,2,0 gloss:3,7,9 colorMap=tex"},
             {"0|s|m|1|v|pair|5/1|s|n|0|v", "", "", "s|m|v|pair|5|n",

@@ -135,14 +135,16 @@ private slots:
     void dumpPacksBack()
     {
         QRandomGenerator random(15);
-        for (int round = 0; round < 30; ++round) {
-            const QByteArray block = randomLibrary(random);
+        for (int round = 0; round < 32; ++round) { // the first two: no string, no material
+            const QByteArray block =
+                round < 2 ? buildBlock(QStringList("m").mid(round), {}) : randomLibrary(random);
             // Well formed: check may only warn of what the editor's save changes.
             for (const mtls::Finding& finding : mtls::checkBlock(block))
                 QVERIFY2(finding.text.startsWith("warning:"), qPrintable(finding.text));
             QVERIFY(writeFile("lib.mtls", block) && writeFile("out.mtls", "old"));
             const ToolRun dump = tool({"dump", "--json", "lib.mtls"});
-            QVERIFY(dump.out.contains("\"bytes\": \"ffc328\"") && writeFile("lib.json", dump.out));
+            QVERIFY((round < 2 || dump.out.contains("\"bytes\": \"ffc328\"")) &&
+                    writeFile("lib.json", dump.out));
             QCOMPARE(tool({"pack", "lib.json", "out.mtls"}).err, QString());
             QCOMPARE(readFile("out.mtls"), block);
         }

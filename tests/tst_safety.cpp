@@ -139,12 +139,19 @@ private slots:
             "mtls: in.mtls: 2 of 2 materials read; the file ends inside material 1\n"
             "mtls: in.mtls:100: material 1: parameter count cut off\nexit 1",
             buildBlock(names, {first, {0, 4, 35, {}, 0, {}}})};
+        QTest::newRow("count lies")
+            << ToolCase{QByteArray(example).replace(48, 4, le32(2)), resave,
+                        "mtls: in.mtls: 1 of 2 materials read; the file ends before material 1\n"
+                        "mtls: in.mtls:78: 1 of 2 materials present\nexit 1",
+                        example};
         for (const char* name : {"Flags/yCS_gear::Normal", "Shaders/x::y", "a\\b"})
             QTest::newRow(name) << ToolCase{
                 exampleWith({name}, {entry4(20, 29), entry1(35, 7, 8)}), resave,
                 QString("mtls: out.mtls: Unknown parameter type: %1\nexit 1").arg(name)};
         const QString usage = "\nRun mtls --help for the commands.\nexit 2";
         QTest::newRow("no command") << ToolCase{example, "", "mtls: no command given" + usage};
+        QTest::newRow("no folder") << ToolCase{
+            example, "from-model in.MDL", "mtls: from-model takes MODEL.mdl... -o DIR" + usage};
         QTest::newRow("unknown option") << ToolCase{
             example, "check --fast in.mtls", "mtls: unknown option --fast for check" + usage};
         QTest::newRow("a model") << ToolCase{

@@ -43,11 +43,7 @@ struct Window : ScratchDirectory, AnsweredWindow { // the scratch folder is curr
             all << (button(r) ? "B" : "") + rowTexts(materials, r).join('|');
         return all.join('\n');
     }
-    QString captions() const
-    {
-        return w.ui->ExternalLabel->text() + "|" + w.ui->OriginalLabel->text() + "|" +
-               w.ui->label->text();
-    }
+    QString captions() const { return shown(w).mid(2, 3).join('|'); }
     QPushButton* button(int r) const
     {
         return qobject_cast<QPushButton*>(materials->cellWidget(r, 1));
@@ -149,7 +145,10 @@ private slots:
         win.open("rich.mtls", richBlock());
         QCOMPARE(win.w.current_file, win.open("gear.mtls", exampleBlock()));
         QCOMPARE(win.captions(), QString("gear.mtls   |  Found 1 materials:|Items: 1   "));
-        QCOMPARE(win.dictionary->rowCount() + win.dictionary->columnWidth(1), 5 + 170);
+        QCOMPARE(QVector<int>({win.dictionary->rowCount(), win.dictionary->columnWidth(1),
+                               win.materials->columnWidth(1),
+                               win.materials->horizontalHeader()->maximumHeight()}),
+                 QVector<int>({5, 170, 110, 30}));
         QCOMPARE(rowTexts(win.dictionary, 4).join('|'), QString("4|tex_d|29"));
         QCOMPARE(win.rows(), QString("B0|<none>|yCS_gear|mat|1|Normal|colorMap|tex_d"));
         QStringList headers;
@@ -161,13 +160,12 @@ private slots:
                                             "SubMtls #|P0|P1|P2|P3-|P4-|P5-|P6-|P7-|P8-|P9-|P10-"));
         QCOMPARE(win.button(0)->text() + win.button(0)->font().family(),
                  QString("MODIFYLato Semibold"));
-        for (const auto& [offset, text] :
-             {std::pair{0, "mat"}, {29, "tex_d"}, {14, ""}, {35, ""}}) {
-            QString found;
+        QStringList found; // the dictionary slot: a string by its offset, else ""
+        for (const int offset : {0, 29, 14, 35})
             QMetaObject::invokeMethod(&win.w, "MTLDictionary", Qt::DirectConnection,
-                                      Q_RETURN_ARG(QString, found), Q_ARG(int, offset));
-            QCOMPARE(found, QString(text));
-        }
+                                      Q_RETURN_ARG(QString, *found.insert(found.end(), "")),
+                                      Q_ARG(int, offset));
+        QCOMPARE(found.join('|'), QString("mat|tex_d||"));
         // The widest row keeps its columns; no main shader item in any row hides them all.
         win.open("rich.mtls", richBlock());
         QVERIFY(!win.materials->isColumnHidden(17));
@@ -235,8 +233,9 @@ private slots:
         QCOMPARE(win.w.current_file, MainWindow::previewPath());
         // A swap abandoned by Cancel or by closing the dialog leaves the next add appending.
         for (bool closed : {false, true}) {
+            win.materials->setCurrentCell(1, 0); // the button names its row, not the current one
             QTest::mouseClick(win.button(0), Qt::LeftButton);
-            QVERIFY(win.w.swap_pending);
+            QVERIFY(win.w.swap_pending && win.w.swap_row == 0);
             closed ? void(win.w.dialog->close()) : win.cancel();
             QVERIFY(!win.w.swap_pending);
             QTest::mouseClick(win.w.ui->pushButton, Qt::LeftButton);
@@ -339,6 +338,9 @@ private slots:
         QCOMPARE(win.materials->editTriggers(), QAbstractItemView::DoubleClicked);
         win.w.swap_pending = true;
         win.w.ui->actionIndex_Shaders->trigger();
+        call(win.w, "rebuild_mtltempFile", win.path("working.bin")); // what is shown, as it is
+        QCOMPARE(mtls::decode(readFile(win.path("working.bin")))->dictionaryTexts().join('|'),
+                 QString("mat|yCS_gear|Normal|colorMap|tex_d|"));
         QCOMPARE(win.w.current_file, win.path("lib.mtls"));
         win.w.ui->actionQueue_All->trigger();
         QCOMPARE(win.captions(), QString("    Materials Table     |   Open MTLs File|Items:    "));

@@ -24,7 +24,6 @@ using authoring::Step;
 
 const QString Output = QStringLiteral("output");
 const QString DryRun = QStringLiteral("dry-run");
-const char* const NothingLoadedMessage = "No MTL data loaded. Load/add a Material to save file.";
 
 // A failure to reach a file is an I/O error; everything else the steps refuse is a problem
 // with the library.
@@ -39,17 +38,11 @@ int fail(Streams io, const QString& path, const QString& message)
     return statusOf(message);
 }
 
-// The save dialog hands the editor an absolute path, and the hashes depend on it.
-QString savePathOf(const QString& path)
-{
-    return QDir::cleanPath(QFileInfo(path).absoluteFilePath());
-}
-
 // Saves as the editor's Save does, then opens the saved file again, which teaches the
 // catalogue as that load does.
 int saveAs(const Session& session, const QString& out, ShaderCatalogue& catalogue, Streams io)
 {
-    if (session.grid.rows.isEmpty() || !session.loaded)
+    if (session.grid.rows.isEmpty())
         return fail(io, out, QLatin1String(NothingLoadedMessage));
     const QString path = savePathOf(out);
     const Step saved = authoring::saveLibrary(session, path, catalogue);

@@ -14,8 +14,6 @@ namespace cli {
 namespace {
 
 const char* const InvalidFileMessage = "Invalid File";
-// What the save button says when there is nothing to save.
-const char* const NothingLoadedMessage = "No MTL data loaded. Load/add a Material to save file.";
 
 int worse(int a, int b)
 {
@@ -47,6 +45,13 @@ bool isModelFile(const QString& path)
 }
 
 } // namespace
+
+const char* const NothingLoadedMessage = "No MTL data loaded. Load/add a Material to save file.";
+
+QString savePathOf(const QString& path)
+{
+    return QDir::cleanPath(QFileInfo(path).absoluteFilePath());
+}
 
 void report(QTextStream& err, const QString& path, const QString& text)
 {
@@ -206,8 +211,7 @@ int resaveLibrary(const QString& in, const QString& out, const QString& catalogu
     }
     library->records = {}; // taught already
 
-    // The save dialog hands the editor an absolute path, and the hashes depend on it.
-    const QString savePath = QDir::cleanPath(QFileInfo(out).absoluteFilePath());
+    const QString savePath = savePathOf(out);
     mtls::WriteResult result;
     {
         const ShaderCatalogue reading(catalogue);

@@ -43,6 +43,11 @@ bool writeDump(const QByteArray& data, bool json, QTextStream& out);
 // `status` to the exit status that failure calls for.
 std::optional<mtls::Block> readBlock(const QString& path, QTextStream& err, int& status);
 
+// The absolute, clean path the save dialog would hand the editor: texture hashes depend on it.
+QString savePathOf(const QString& path);
+// What the save button says when there is nothing to save.
+extern const char* const NothingLoadedMessage;
+
 // "mtls: <path>: <text>" on `err`.
 void report(QTextStream& err, const QString& path, const QString& text);
 

@@ -4,8 +4,6 @@
 
 #include "mtls/textures.h"
 
-#include <QDir>
-#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -14,12 +12,6 @@
 namespace cli {
 
 namespace {
-
-// The save hashes with the absolute path its dialog gives; so do we.
-QString savePathOf(const QString& path)
-{
-    return QDir::cleanPath(QFileInfo(path).absoluteFilePath());
-}
 
 QString hex64(quint64 value)
 {
