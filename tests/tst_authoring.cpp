@@ -59,7 +59,7 @@ private slots:
                  .build(),
              "Köpf Body Hair|Hair Köpf Body|0"},
             {model().materials({0}).end().materials({1}).build(), "Body Head|Body|0"},
-            {model().nameChunkSize(30).raw("MTL!" + le32(0)).materials({1}).end().build(),
+            {model().nameChunkSize(30).chunk("MTL!").materials({1}).end().build(),
              "Body Head|Head|0"},
             {model().nameOffset(1, 1000).materials({1, 0}).end().build(), "Body | Body|1"},
             {ModelBuilder().name("Body").pool("Helmet").build(), "Helmet||1"},
@@ -86,7 +86,7 @@ private slots:
                      QString(expected));
         }
         // A cut file reads as a damaged part of the whole, never as something else.
-        QVERIFY(!readModelFile(ModelBuilder().magic("MTLs").name("A").end().build()));
+        QVERIFY(!readModelFile(ModelBuilder().name("A").end().build().replace(0, 4, "MTLs")));
         const QStringList names{"J_Hips", "Body", "Head", "Eye_L"};
         for (int length = 0; length < rig.size(); ++length) {
             const auto read = readModelFile(rig.left(length));

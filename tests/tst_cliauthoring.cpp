@@ -152,7 +152,7 @@ private slots:
             if (action == "model import") {
                 win.open("hero.mdl"); // stops at Jersey, showing what was built up to it
                 QCOMPARE(win.w.ui->ExternalTable->rowCount(), 1);
-                QCOMPARE(text(win.w.ui->ExternalTable, 0, 3), QString("Eye_L"));
+                QCOMPARE(rowTexts(win.w.ui->ExternalTable, 0).value(3), QString("Eye_L"));
             } else {
                 win.w.swap_pending = action == "replace";
                 call(win.w, "add_material", "new", "yCS_gear::Normal");

@@ -76,8 +76,9 @@ private slots:
         call(win.w, "add_material", "Car_ALPHA", "yCS_gear::Normal");
         win.w.swap_pending = true; // on row 0
         call(win.w, "add_material", "Body_ALPHA", "yCS_skin::Normal");
-        QVERIFY(win.w.current_file == working && text(win.materials, 0, 3) == "Body_ALPHA" &&
-                text(win.materials, 1, 3) == "Car_ALPHA");
+        QVERIFY(win.w.current_file == working &&
+                rowTexts(win.materials, 0).value(3) == "Body_ALPHA" &&
+                rowTexts(win.materials, 1).value(3) == "Car_ALPHA");
         win.w.openFiles({"car.mdl"});
         QVERIFY(win.w.current_file == working && win.materials->rowCount() == 2 &&
                 readFile(program) == "installed" && win.answers.messages().isEmpty());

@@ -44,12 +44,6 @@ const char* const Plain = "colorMap colorHash normalMap normalHash";
 const char* const Leading = "colorHash colorMap colorHash normalMap normalHash";
 const char *const Match = "matches", *Other = "points to another folder";
 
-// The status line for each verdict: %1 stands for the folder a save there hashes under.
-const QMap<QString, QString> Lines{
-    {Match, "All %2 texture hashes match this folder."},
-    {Other, "All %2 texture hashes point to another folder; saving here gives hashes for %1."},
-    {"placeholder", "All %2 texture hashes are placeholders until the library is saved."}};
-
 // A library lying in a folder under the scratch folder with hashes made for hero_01's folder
 // (for the working file: placeholders), its entries, what a save there hashes under (%1: the
 // scratch folder) and the verdict on every hash.
@@ -71,6 +65,8 @@ private slots:
         const QString here = "; saving here gives hashes for /x/textures/.";
         const char* const cases[][2] = {
             {"M", "The texture hash matches this folder."},
+            {"MM", "All 2 texture hashes match this folder."},
+            {"OO", "All 2 texture hashes point to another folder"},
             {"P", "The texture hash is a placeholder until the library is saved."},
             {"MPP", "2 of 3 texture hashes are placeholders until the library is saved."},
             {"O", "The texture hash points to another folder"},
@@ -101,11 +97,10 @@ private slots:
         const QString dir = QString(Cases[row][3]).replace("%1", scratch.path("").toLower());
         QStringList textures;
         QVERIFY(QDir().mkpath(folder) && writeFile(file, library(home, Cases[row][2], textures)));
-        QString line = Lines.value(verdict);
-        line.replace("%1", dir).replace("%2", QString::number(textures.size()));
 
         // Each reference as the core, `mtls textures` and its JSON give it.
         const auto references = mtls::textureReferences(*mtls::decode(readFile(file)), file);
+        const QString line = mtls::textureStatusLine(references, file); // the window shows it
         const auto listed = tool({"textures", file});
         const QJsonArray json = tool({"textures", file, "--json"}).json()["references"].toArray();
         QCOMPARE(listed.status, 0);

@@ -31,8 +31,6 @@ constexpr qint64 ManyRowsMilliseconds = 100000;
 constexpr qint64 ManyRowsMilliseconds = 20000;
 #endif
 
-const QString Missing = "Cannot open file : No such file or directory";
-
 struct Window : ScratchDirectory, AnsweredWindow { // the scratch folder is current first
     QTableWidget* materials = w.ui->ExternalTable;
     QTableWidget* dictionary = w.ui->OriginalTable;
@@ -186,7 +184,7 @@ private slots:
             QString message, shows;
         } cases[] = {
             {"bad.mtls", "", "Invalid File", "good.mtls"},
-            {"bad.mdl", {}, Missing, "good.mtls"},
+            {"bad.mdl", {}, "Cannot open file : No such file or directory", "good.mtls"},
             {"a.MDL", exampleBlock(), "Invalid File", ""},
             {"a.mdl.mtls", exampleBlock(), "", "a.mdl.mtls"},
             {"big.mtls", buildBlock(QVector<QString>(1 << 20).toList(), {empty}),

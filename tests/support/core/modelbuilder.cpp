@@ -28,7 +28,7 @@ QByteArray ModelBuilder::build() const
     QByteArray table;
     for (int i = 0; i < offsets.size(); ++i)
         table += le32(offsetOverrides.value(i, offsets.at(i)));
-    return magicBytes + fillerBytes +
+    return QByteArrayLiteral("MDL!") + fillerBytes +
            le32(chunkSizeOverride.value_or(quint32(4 + table.size() + poolData.size()))) +
            le32(quint32(offsets.size())) + table + poolData + chunks;
 }

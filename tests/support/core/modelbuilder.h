@@ -1,7 +1,7 @@
 #pragma once
 // Lays out a model file byte by byte for tests and demo data:
 //
-//   0   "MDL!"                       magic (overridable)
+//   0   "MDL!"                       magic
 //   4   36 filler bytes              0xEE unless set, so that a reader that looks there gets noise
 //   40  S0                           name chunk length, counted from 44 (computed unless set)
 //   44  N                            number of names
@@ -35,7 +35,6 @@ public:
         return *this;
     }
 
-    ModelBuilder& magic(const QByteArray& fourBytes) { return set(magicBytes, fourBytes); }
     // The 36 bytes after the magic; shorter data is padded with 0xEE, longer is cut.
     ModelBuilder& filler(const QByteArray& bytes)
     {
@@ -63,8 +62,6 @@ public:
                         std::optional<quint32> size = std::nullopt);
     // The "MBfD" chunk that ends the walk (size 0).
     ModelBuilder& end() { return chunk(QByteArrayLiteral("MBfD")); }
-    // Bytes appended after the chunks added so far, as they are.
-    ModelBuilder& raw(const QByteArray& bytes) { return set(chunks, chunks + bytes); }
 
     QByteArray build() const;
 
@@ -74,7 +71,6 @@ private:
         field = value;
         return *this;
     }
-    QByteArray magicBytes = QByteArrayLiteral("MDL!");
     QByteArray fillerBytes = QByteArray(36, char(0xEE));
     QVector<quint32> offsets;
     QByteArray poolBytes;

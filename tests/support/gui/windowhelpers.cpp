@@ -10,16 +10,11 @@
 
 namespace testwindow {
 
-QString text(const QTableWidget* table, int row, int column)
-{
-    return table->item(row, column) ? table->item(row, column)->text() : QString();
-}
-
 QStringList rowTexts(const QTableWidget* table, int row, int from)
 {
     QStringList texts;
     for (int c = from; c < table->columnCount(); ++c)
-        texts.append(table->item(row, c) ? text(table, row, c) : QStringLiteral("<none>"));
+        texts.append(table->item(row, c) ? table->item(row, c)->text() : QStringLiteral("<none>"));
     while (!texts.isEmpty() && texts.last() == QLatin1String("<none>"))
         texts.removeLast();
     return texts;

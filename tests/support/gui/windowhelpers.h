@@ -21,7 +21,6 @@ template <typename... Texts> void call(MainWindow& window, const char* slot, con
         qFatal("no slot %s with %d texts", slot, int(sizeof...(texts)));
 }
 
-QString text(const QTableWidget* table, int row, int column); // "" when no item
 // Texts of one row from column `from` on, "<none>" for a cell without an item.
 QStringList rowTexts(const QTableWidget* table, int row, int from = 0);
 // Everything the window shows of a library: its file, the captions, the status line and the
