@@ -171,6 +171,8 @@ private slots:
              "5 starts no dictionary string|38: material 0 entry 0: texture value offset 0 starts "
              "no dictionary string|38: warning: material 0 entry 0: texture value offset 0 has no "
              "cell, so a save takes the next cell for it"},
+            {"MDL!",
+             "0: not an MTLs block: it starts with 4D 44 4C 21, not 4D 54 4C 73 (\"MTLs\")"},
             {exampleBlock().left(50), "48: material count cut off"},
             {exampleBlock().left(74), "70: material 0: parameter entry 1 of 1 cut off"},
             {buildBlock({"m"}, {{}}).replace(34, 1, "\x01"), // the count ends the data

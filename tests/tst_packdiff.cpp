@@ -74,6 +74,7 @@ const char* const Rows[][3] = {
     {R"({"offset": 0,|{"offset": 1,)", "-", "materials[0].items[0].name.offset"},
     {R"(: {"offset": 9|: {"offset": 8)", "-", "materials[0].items[0].value.offset"},
     {"0x00000000deaddead|0xZZ", "-", "materials[0].items[2].hash"},
+    {"0x00000000deaddead|0x000000000deaddead", "-", "materials[0].items[2].hash"},
     {R"("colorMap"}|"colorMap", "bytes": "6d6"})", "-", "dictionary[0].bytes"},
     {R"("colorMap"}|"colorMap", "bytes": "6d00"})", "-", "dictionary[0].bytes"},
     {R"("offset": 9,|"offset": 8,)", "-", "dictionary[1].offset"},
@@ -88,6 +89,8 @@ const char* const Rows[][3] = {
     {"mat", "1", "- material \"other\""},
     {"other mat", "1", "material order: mat, other -> other, mat"},
     {R"(: {"offset": 26|: {"offset": 42)", "1", "shader: yCS_gear::Normal -> yCS_skin::Normal"},
+    {R"({"offset": 0, "text": "colorMap"}|{"offset": 42, "text": "yCS_skin"})", "1",
+     "\"yCS_skin\" added"},
     {"[1, 2, 3, 4]|[8, 2, 3, 4]", "1", "\"mat\"\n    flag word 1: 1 -> 8\n"},
     {"[7, 9]|[7, 10]", "1", "\"gain\": type 1 numbers 7 9 -> type 1 numbers 7 10"},
     {"deaddead|00000001", "1", "hash \"hashA\": 0x00000000deaddead -> 0x0000000000000001"},
@@ -106,10 +109,14 @@ private slots:
         const ToolRun info = tool({"info", "lib.mtls"});
         QCOMPARE(info.text(), QString("lib.mtls: 1 materials, 5 strings, 35 dictionary bytes, 1 "
                                       "shaders: yCS_gear::Normal\n"));
-        // A string past offset 65535 is not what a lower offset with the same low bits names.
-        QVERIFY(writeFile(
-            "far.mtls", buildBlock({"m", "s", QString(65532, 'x'), "v"}, {{0, 2, 1, {}, 0, {}}})));
+        // Offset 65535 names a string; one past it is not what a lower offset with the same low
+        // bits names.
+        QVERIFY(writeFile("far.mtls", buildBlock({"m", "s", QString(65530, 'x'), "w", "v"},
+                                                 {{65535, 2, 1, {}, 0, {}}})));
         QCOMPARE(tool({"info", "far.mtls"}).text().section(": ", 2), QString("s::\n"));
+        QVERIFY(tool({"dump", "far.mtls"})
+                    .text()
+                    .contains("Model_ID \"w\" @65535  SubMtls # 0  P0 (none) @1"));
         const ToolRun dump = tool({"dump", "lib.mtls"});
         // The dictionary's head and last row, then the material, its shader and its entry.
         for (const char* line :
