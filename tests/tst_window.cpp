@@ -131,8 +131,8 @@ private slots:
                 QCOMPARE(name + "." + property + "=" + found, name + "." + pair);
             }
         }
-        QVERIFY(win.dictionary->styleSheet().contains("url(:/new/prefix1/avatar_male.png)"));
-        QVERIFY(win.materials->styleSheet().contains("url(:/new/prefix1/avatar_male1.png)"));
+        QVERIFY(win.dictionary->styleSheet().contains("url(:/new/prefix1/avatar_male.png)") &&
+                win.materials->styleSheet().contains("url(:/new/prefix1/avatar_male1.png)"));
         for (int id = 0; id < 10; ++id) // the first window registered ten faces
             QCOMPARE(QFontDatabase::applicationFontFamilies(id), QStringList{"Lato"});
     }

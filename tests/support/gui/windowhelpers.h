@@ -21,8 +21,8 @@ template <typename... Texts> void call(MainWindow& window, const char* slot, con
         qFatal("no slot %s with %d texts", slot, int(sizeof...(texts)));
 }
 
-// Texts of one row from column `from` on, "<none>" for a cell without an item.
-QStringList rowTexts(const QTableWidget* table, int row, int from = 0);
+// Texts of one row, "<none>" for a cell without an item.
+QStringList rowTexts(const QTableWidget* table, int row);
 // Everything the window shows of a library: its file, the captions, the status line and the
 // texts of both tables.
 QStringList shown(const MainWindow& window);
