@@ -125,19 +125,7 @@ void MainWindow::open_mtl(QString filename)
 void MainWindow::showLoaded(const mtls::LoadedLibrary& library, const QString& filename)
 {
     showLibrary(library, filename);
-    QStringList notices;
-    if (library.truncated && library.claimedMaterials == 0)
-        notices << tr("The file is truncated: no material could be read.");
-    else if (library.truncated)
-        notices << tr("The file is truncated: %1 of %2 materials could be read.")
-                       .arg(library.grid.rows.size())
-                       .arg(library.claimedMaterials);
-    notices << library.textureNotice;
-    notices.removeAll(QString());
-    if (notices.isEmpty())
-        statusBar()->clearMessage();
-    else
-        statusBar()->showMessage(notices.join(QLatin1Char(' ')));
+    statusBar()->showMessage(authoring::statusLine(library)); // "" clears it
 }
 
 void MainWindow::showStep(const authoring::Step& step)

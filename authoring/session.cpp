@@ -67,6 +67,20 @@ QString caption(const QString& file)
     return file.mid(file.lastIndexOf(QLatin1Char('/')) + 1) + QStringLiteral("   ");
 }
 
+QString statusLine(const mtls::LoadedLibrary& library)
+{
+    QStringList notices;
+    if (library.truncated && library.claimedMaterials == 0)
+        notices << QStringLiteral("The file is truncated: no material could be read.");
+    else if (library.truncated)
+        notices << QStringLiteral("The file is truncated: %1 of %2 materials could be read.")
+                       .arg(library.grid.rows.size())
+                       .arg(library.claimedMaterials);
+    notices << library.textureNotice;
+    notices.removeAll(QString());
+    return notices.join(QLatin1Char(' '));
+}
+
 Step loadBytes(const Session& before, const QByteArray& data, const QString& path,
                ShaderCatalogue& catalogue)
 {
@@ -86,8 +100,7 @@ Step loadBytes(const Session& before, const QByteArray& data, const QString& pat
     after.currentFile = path;
     after.swapRow = before.swapRow;
     library->records.clear(); // taught already; the view does not need them
-    library->textureNotice =
-        mtls::textureStatusLine(mtls::textureReferences(*block, path), path);
+    library->textureNotice = mtls::textureStatusLine(mtls::textureReferences(*block, path), path);
     after.loaded = std::move(library);
     return {after, {}, {}};
 }

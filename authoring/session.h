@@ -36,6 +36,10 @@ struct Step {
 // The label over the materials table for a file.
 QString caption(const QString& file);
 
+// The status line of a loaded library: how much of a cut file was read, then what its texture
+// hashes say; "" when there is nothing to say.
+QString statusLine(const mtls::LoadedLibrary& library);
+
 // Opening a library: decode, lay out, and teach the catalogue what the load meets.
 // "Cannot open file : ...", "Cannot read file : ..." or "Invalid File" refuse it.
 Step loadFile(const Session& before, const QString& path, ShaderCatalogue& catalogue);

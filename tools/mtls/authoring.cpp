@@ -80,7 +80,7 @@ int runLearn(const QCommandLineParser& parser, Streams io)
 {
     const QStringList libraries = parser.positionalArguments();
     if (libraries.isEmpty())
-        return usageError(io, "learn", QStringLiteral("learn needs at least one library"));
+        return usageError(io, QStringLiteral("learn needs at least one library"));
     ShaderCatalogue catalogue(cataloguePath(parser));
     int status = Success;
     for (const QString& path : libraries) {
@@ -130,7 +130,7 @@ void setupShaders(QCommandLineParser& parser)
 int runShaders(const QCommandLineParser& parser, Streams io)
 {
     if (!parser.positionalArguments().isEmpty())
-        return usageError(io, "shaders", QStringLiteral("shaders takes no file"));
+        return usageError(io, QStringLiteral("shaders takes no file"));
     const ShaderCatalogue catalogue(cataloguePath(parser));
     // The dialog's list: the catalogue's names in its order.
     const QStringList names = catalogue.shaderNames();
@@ -185,15 +185,13 @@ void setupReplace(QCommandLineParser& parser)
 
 int runAdding(const QCommandLineParser& parser, Streams io, bool replacing)
 {
-    const char* command = replacing ? "replace" : "add";
     QStringList args = parser.positionalArguments();
     const QString out = parser.value(Output);
     const bool shapeFits = replacing ? args.size() == 4 : args.size() >= 3 && args.size() % 2;
     if (!shapeFits || out.isEmpty())
-        return usageError(io, command,
-                          replacing ? QStringLiteral("replace takes LIB ROW NAME SHADER -o OUT")
-                                    : QStringLiteral("add takes LIB NAME SHADER "
-                                                     "[NAME SHADER...] -o OUT"));
+        return usageError(io, replacing ? QStringLiteral("replace takes LIB ROW NAME SHADER -o OUT")
+                                        : QStringLiteral("add takes LIB NAME SHADER "
+                                                         "[NAME SHADER...] -o OUT"));
     const QString library = args.takeFirst();
     ShaderCatalogue catalogue(cataloguePath(parser));
     Step step = authoring::loadFile(Session(), library, catalogue);
@@ -204,8 +202,7 @@ int runAdding(const QCommandLineParser& parser, Streams io, bool replacing)
         bool isNumber = false;
         const int row = rowText.toInt(&isNumber);
         if (!isNumber || row < 0 || row >= step.session.grid.rows.size())
-            return usageError(io, command,
-                              QStringLiteral("%1 has no row %2").arg(library, rowText));
+            return usageError(io, QStringLiteral("%1 has no row %2").arg(library, rowText));
         step = authoring::replaceMaterial(step.session, row, args.at(0), args.at(1), QString(),
                                           catalogue);
         if (!step.done())
@@ -248,7 +245,7 @@ int runFromModel(const QCommandLineParser& parser, Streams io)
     const bool dryRun = parser.isSet(DryRun);
     const QString folder = parser.value(Output);
     if (models.isEmpty() || (folder.isEmpty() && !dryRun))
-        return usageError(io, "from-model", QStringLiteral("from-model takes MODEL.mdl... -o DIR"));
+        return usageError(io, QStringLiteral("from-model takes MODEL.mdl... -o DIR"));
     if (!dryRun && !QDir().mkpath(folder))
         return fail(io, folder, QStringLiteral("Cannot create the folder"));
     std::optional<ShaderCatalogue> catalogue;

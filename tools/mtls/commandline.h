@@ -34,8 +34,8 @@ struct Registration {
 // Every registered command, in the order of `order`.
 QVector<Command> commandTable();
 
-// "mtls: <text>" and the pointer to the command's help on `err`; returns Failure.
-int usageError(Streams io, const QString& command, const QString& text);
+// "mtls: <text>" and the pointer to the help on `err`; returns Failure.
+int usageError(Streams io, const QString& text);
 
 // The --catalogue option of the commands that read or write the catalogue.
 void addCatalogueOption(QCommandLineParser& parser);

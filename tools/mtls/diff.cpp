@@ -266,7 +266,7 @@ int runDiff(const QCommandLineParser& parser, Streams io)
 {
     const QStringList files = parser.positionalArguments();
     if (files.size() != 2)
-        return usageError(io, "diff", QStringLiteral("diff takes two files"));
+        return usageError(io, QStringLiteral("diff takes two files"));
     return diff(files.at(0), files.at(1), io);
 }
 

@@ -37,21 +37,21 @@ void checkedFiles(QCommandLineParser& parser)
 int runInfo(const QCommandLineParser& parser, Streams io)
 {
     if (parser.positionalArguments().isEmpty())
-        return usageError(io, "info", QStringLiteral("info needs at least one file"));
+        return usageError(io, QStringLiteral("info needs at least one file"));
     return info(parser.positionalArguments(), io);
 }
 
 int runDump(const QCommandLineParser& parser, Streams io)
 {
     if (parser.positionalArguments().size() != 1)
-        return usageError(io, "dump", QStringLiteral("dump takes one file"));
+        return usageError(io, QStringLiteral("dump takes one file"));
     return dump(parser.positionalArguments().first(), parser.isSet(Json), io);
 }
 
 int runCheck(const QCommandLineParser& parser, Streams io)
 {
     if (parser.positionalArguments().isEmpty())
-        return usageError(io, "check", QStringLiteral("check needs at least one file"));
+        return usageError(io, QStringLiteral("check needs at least one file"));
     return check(parser.positionalArguments(), io, parser.isSet(Hashes));
 }
 
@@ -59,7 +59,7 @@ int runResave(const QCommandLineParser& parser, Streams io)
 {
     const QStringList files = parser.positionalArguments();
     if (files.size() != 2)
-        return usageError(io, "resave", QStringLiteral("resave takes an input and an output file"));
+        return usageError(io, QStringLiteral("resave takes an input and an output file"));
     return resave(files.at(0), files.at(1), cataloguePath(parser), io);
 }
 

@@ -91,10 +91,9 @@ int runCommand(const Command& command, const QStringList& arguments, Streams io)
     if (!parser.parse(QStringList{QStringLiteral("mtls")} + arguments)) {
         if (!parser.unknownOptionNames().isEmpty())
             return usageError(
-                io, command.name,
-                QStringLiteral("unknown option %1 for %2")
-                    .arg(unknownOption(parser.unknownOptionNames().first()), command.name));
-        return usageError(io, command.name, parser.errorText());
+                io, QStringLiteral("unknown option %1 for %2")
+                        .arg(unknownOption(parser.unknownOptionNames().first()), command.name));
+        return usageError(io, parser.errorText());
     }
     if (parser.isSet(help)) {
         QString text = parser.helpText();
@@ -136,9 +135,8 @@ QVector<Command> commandTable()
     return commands;
 }
 
-int usageError(Streams io, const QString& command, const QString& text)
+int usageError(Streams io, const QString& text)
 {
-    Q_UNUSED(command)
     io.err << "mtls: " << text << "\nRun mtls --help for the commands.\n";
     return Failure;
 }
@@ -161,7 +159,7 @@ QString cataloguePath(const QCommandLineParser& parser)
 int run(QStringList arguments, Streams io)
 {
     if (arguments.isEmpty())
-        return usageError(io, QString(), QStringLiteral("no command given"));
+        return usageError(io, QStringLiteral("no command given"));
     const QString name = arguments.takeFirst();
     if (name == QLatin1String("--help") || name == QLatin1String("-h") ||
         name == QLatin1String("help")) {
@@ -171,7 +169,7 @@ int run(QStringList arguments, Streams io)
     for (const Command& command : commandTable())
         if (command.name == name)
             return runCommand(command, arguments, io);
-    return usageError(io, QString(), QStringLiteral("unknown command %1").arg(name));
+    return usageError(io, QStringLiteral("unknown command %1").arg(name));
 }
 
 } // namespace cli

@@ -300,7 +300,7 @@ int runPack(const QCommandLineParser& parser, Streams io)
 {
     const QStringList files = parser.positionalArguments();
     if (files.size() != 2)
-        return usageError(io, "pack", QStringLiteral("pack takes a JSON file and an output file"));
+        return usageError(io, QStringLiteral("pack takes a JSON file and an output file"));
     return pack(files.at(0), files.at(1), io);
 }
 

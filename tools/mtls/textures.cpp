@@ -94,7 +94,7 @@ void setupTextures(QCommandLineParser& parser)
 int runTextures(const QCommandLineParser& parser, Streams io)
 {
     if (parser.positionalArguments().size() != 1)
-        return usageError(io, "textures", QStringLiteral("textures takes one file"));
+        return usageError(io, QStringLiteral("textures takes one file"));
     std::optional<QString> as;
     if (parser.isSet(QStringLiteral("as")))
         as = parser.value(QStringLiteral("as"));
