@@ -34,6 +34,7 @@ constexpr qint64 ManyRowsMilliseconds = 20000;
 struct Window : ScratchDirectory, AnsweredWindow { // the scratch folder is current first
     QTableWidget* materials = w.ui->ExternalTable;
     QTableWidget* dictionary = w.ui->OriginalTable;
+    auto* button(int r) const { return qobject_cast<QPushButton*>(materials->cellWidget(r, 1)); }
     QString rows() const
     {
         QStringList all;
@@ -42,10 +43,6 @@ struct Window : ScratchDirectory, AnsweredWindow { // the scratch folder is curr
         return all.join('\n');
     }
     QString captions() const { return shown(w).mid(2, 3).join('|'); }
-    QPushButton* button(int r) const
-    {
-        return qobject_cast<QPushButton*>(materials->cellWidget(r, 1));
-    }
     QLineEdit* nameField() const { return w.dialog->findChild<QLineEdit*>("lineEdit"); }
     QComboBox* shaders() const { return w.dialog->findChild<QComboBox*>("comboBox"); }
     // The dialog's button that reads "OK" is the one named "cancel", and the other way round.
@@ -143,10 +140,10 @@ private slots:
         win.open("rich.mtls", richBlock());
         QCOMPARE(win.w.current_file, win.open("gear.mtls", exampleBlock()));
         QCOMPARE(win.captions(), QString("gear.mtls   |  Found 1 materials:|Items: 1   "));
-        QCOMPARE(QVector<int>({win.dictionary->rowCount(), win.dictionary->columnWidth(1),
-                               win.materials->columnWidth(1),
+        QCOMPARE(QVector<int>({win.dictionary->rowCount(), win.dictionary->columnWidth(0),
+                               win.dictionary->columnWidth(1), win.materials->columnWidth(1),
                                win.materials->horizontalHeader()->maximumHeight()}),
-                 QVector<int>({5, 170, 110, 30}));
+                 QVector<int>({5, 45, 170, 110, 30})); // the last column stretches
         QCOMPARE(rowTexts(win.dictionary, 4).join('|'), QString("4|tex_d|29"));
         QCOMPARE(win.rows(), QString("B0|<none>|yCS_gear|mat|1|Normal|colorMap|tex_d"));
         QStringList headers;
@@ -346,6 +343,9 @@ private slots:
         for (const QTableWidget* table : {win.materials, win.dictionary})
             QVERIFY(table->rowCount() == 2 && table->columnCount() == 1 && !table->item(0, 0) &&
                     table->horizontalHeader()->isHidden());
+        win.w.swap_row = 2; // the swap's row went with the view: the add takes a new row
+        call(win.w, "add_material", "m", "noSuch");
+        QCOMPARE(win.materials->rowCount(), 1);
     }
 
     // 30,000 rows load in time in proportion to their number, and each row's button follows it
