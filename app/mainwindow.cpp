@@ -15,6 +15,7 @@
 #include <QMessageBox>
 #include <QMimeData>
 #include <QStatusBar>
+#include <QUndoStack>
 #include <QUrl>
 
 const char* const MainWindow::ReleasesPage = "https://github.com/quorvane/lathrine/releases";
@@ -193,10 +194,42 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent), ui(new Ui::MainWi
     // Closing the dialog from its frame or with Escape abandons a swap just as Cancel does.
     connect(dialog, &QDialog::rejected, this, [this] { swap_pending = false; });
     dialog->installEventFilter(this);
+
+    setupHistory();
+    // A typed cell goes into the state as it is made.
+    connect(ui->ExternalTable->model(), &QAbstractItemModel::dataChanged, this,
+            &MainWindow::materialsEdited);
+}
+
+void MainWindow::setupHistory()
+{
+    history = new QUndoStack(this);
+    // The title carries the marker: "[*]" shows only while there are unsaved changes.
+    setWindowTitle(windowTitle() + QStringLiteral("[*]"));
+    connect(history, &QUndoStack::cleanChanged, this,
+            [this](bool clean) { setWindowModified(!clean); });
+    // After the menu's own entries, which keep their places.
+    QAction* undo = history->createUndoAction(this, tr("Undo"));
+    undo->setObjectName(QStringLiteral("actionUndo"));
+    undo->setShortcut(QKeySequence(Qt::CTRL + Qt::Key_Z));
+    QAction* redo = history->createRedoAction(this, tr("Redo"));
+    redo->setObjectName(QStringLiteral("actionRedo"));
+    redo->setShortcuts(
+        {QKeySequence(Qt::CTRL + Qt::SHIFT + Qt::Key_Z), QKeySequence(Qt::CTRL + Qt::Key_Y)});
+    auto* remove = new QAction(tr("Delete Material"), this);
+    remove->setObjectName(QStringLiteral("actionDelete_Material"));
+    remove->setShortcut(QKeySequence::Delete);
+    connect(remove, &QAction::triggered, this, &MainWindow::deleteSelectedMaterials);
+    ui->menuEdit->addSeparator();
+    ui->menuEdit->addActions({undo, redo, remove});
 }
 
 void MainWindow::closeEvent(QCloseEvent* event)
 {
+    if (!maySaveChanges(tr("closing"))) {
+        event->ignore();
+        return;
+    }
     QMainWindow::closeEvent(event);
     windowClosed = event->isAccepted();
 }
@@ -218,12 +251,14 @@ MainWindow::~MainWindow()
 
 void MainWindow::on_actionExit_triggered()
 {
-    QApplication::quit();
+    if (maySaveChanges(tr("exiting")))
+        QApplication::quit();
 }
 
 void MainWindow::ok(QString filename)
 {
-    open_mtl(filename);
+    if (maySaveChanges(tr("opening another file")))
+        open_mtl(filename);
 }
 
 void MainWindow::on_actionQuorvane_Github_triggered()
@@ -233,6 +268,8 @@ void MainWindow::on_actionQuorvane_Github_triggered()
 
 void MainWindow::on_MTL_Button_0_clicked()
 {
+    if (!maySaveChanges(tr("opening another file")))
+        return;
     const QString filename = QFileDialog::getOpenFileName(
         this, tr("Open MTLs File"), QString(), tr("2K23 MTLs (*.mtls *.mdl)"), nullptr, {});
     if (!filename.isEmpty())
@@ -248,7 +285,7 @@ void MainWindow::dropEvent(QDropEvent* e)
 {
     // Only libraries are taken here; the tables take any file.
     const QStringList paths = droppaths::libraryPaths(e->mimeData());
-    if (!paths.isEmpty())
+    if (!paths.isEmpty() && maySaveChanges(tr("opening another file")))
         open_mtl(paths.first());
 }
 
@@ -260,15 +297,7 @@ void MainWindow::dragEnterEvent(QDragEnterEvent* e)
 
 void MainWindow::on_pushButton_2_clicked()
 {
-    // The start state leaves the dictionary table one column wide; a load gives it three.
-    const bool loaded = ui->ExternalTable->rowCount() >= 1 && ui->OriginalTable->columnCount() != 1;
-    if (!loaded) {
-        warn(tr("No MTL data loaded. Load/add a Material to save file."));
-        return;
-    }
-    announce_save = true;
-    rebuild_mtl();
-    announce_save = false;
+    saveLibraryAs();
 }
 
 void MainWindow::on_actionMerge_Quee_triggered()
@@ -285,20 +314,13 @@ void MainWindow::hide_dialog()
 
 void MainWindow::on_actionQueue_All_triggered()
 {
-    ui->ExternalLabel->setText(tr("    Materials Table     "));
-    ui->OriginalLabel->setText(tr("   Open MTLs File"));
-    deleteSwapButtons();
-    ui->ExternalTable->clear();
-    ui->OriginalTable->clear();
-    ui->ExternalTable->setRowCount(2);
-    ui->ExternalTable->setColumnCount(1);
-    ui->OriginalTable->setRowCount(2);
-    ui->OriginalTable->setColumnCount(1);
-    ui->ExternalTable->horizontalHeader()->hide();
-    ui->OriginalTable->horizontalHeader()->hide();
-    ui->label->setText(tr("Items:    "));
-    current_file.clear();
-    statusBar()->clearMessage();
+    // Only the user's command asks; the steps that clear the view on their way do not.
+    if (sender() == ui->actionQueue_All && !maySaveChanges(tr("clearing the view")))
+        return;
+    if (state.isCleared())
+        applyState(authoring::Session::cleared()); // a pending MODIFY goes all the same
+    else
+        pushStep(tr("Clear View"), authoring::Session::cleared());
 }
 
 void MainWindow::on_actionUnQueue_All_triggered() {}

@@ -4,12 +4,15 @@
 #include "mtls/writer.h"
 
 #include <QMainWindow>
+#include <QPoint>
 #include <QStringList>
 
 class Dialog;
+class QUndoStack;
 class QDragEnterEvent;
 class QDropEvent;
 class QLabel;
+class QModelIndex;
 class QTableWidget;
 
 QT_BEGIN_NAMESPACE
@@ -21,14 +24,19 @@ QT_END_NAMESPACE
 class MainWindow : public QMainWindow {
     Q_OBJECT
 
+    // Everything the window shows and edits; the tables render it. Declared first: the named
+    // fields below are parts of it.
+    authoring::Session state = authoring::Session::cleared();
+
 public:
     explicit MainWindow(QWidget* parent = nullptr);
     ~MainWindow() override;
 
     Dialog* dialog = nullptr;
-    bool announce_save = false;
-    bool swap_pending = false;
-    int swap_row = 0;
+    bool& announce_save = state.announceSave;
+    bool& swap_pending = state.swapPending;
+    int& swap_row = state.swapRow;
+    QString& current_file = state.currentFile;
 
 signals:
     void textFocus(QStringList mainNames);
@@ -62,7 +70,7 @@ private slots:
 
 public:
     Ui::MainWindow* ui;
-    QString current_file;
+    QUndoStack* history = nullptr;
 
     // Address of the releases page opened from the Help menu.
     static const char* const ReleasesPage;
@@ -83,17 +91,34 @@ private:
     // Widgets <-> plain values.
     mtls::MaterialGrid materialGrid() const; // every cell of the materials table as it stands
     QStringList dictionaryColumn() const;    // column 1 of the dictionary table
-    authoring::Session session() const;      // the tables, the current file and a pending swap
-    void showLibrary(const mtls::LoadedLibrary& library, const QString& filename);
-    void showLoaded(const mtls::LoadedLibrary& library, const QString& filename); // + status bar
-    void showStep(const authoring::Step& step); // the view cleared, then the step's library
+    // The state as the widgets show it, after a step, an undo or a redo. `cell` limits the
+    // work to one cell of the materials table (x: base column, y: row) when only it changed.
+    void applyState(const authoring::Session& next, QPoint cell = QPoint(-1, -1));
+    void render();
+    void showCleared();
+    void showLibrary(const mtls::LoadedLibrary& library, const mtls::MaterialGrid& grid);
+    // A step the user can undo: from the state now to `after`, named `text` in the menu.
+    void pushStep(const QString& text, const authoring::Session& after,
+                  QPoint cell = QPoint(-1, -1));
+    // A user's open: the state becomes `opened` with a history of its own, unmodified.
+    void startHistory(const authoring::Session& opened);
+    void materialsEdited(const QModelIndex& topLeft, const QModelIndex& bottomRight);
+    void deleteSelectedMaterials();
+    // Asks before a command that drops unsaved changes: true when it may go on.
+    bool maySaveChanges(const QString& doing);
+    bool saveLibraryAs(); // the save's guard and dialog; true once a file was written
+    bool saveLibrary();   // rebuild_mtl's work; true once a file was written
+    void settleSaved(const authoring::Session& saved); // the saved file shown, the state clean
+    static void printHashLines(const QStringList& lines);
     void warn(const QString& text);
     void openDialogForNewMaterial();
+    void setupHistory();
     void deleteSwapButtons();
     // Says once in the status bar when the catalogue file cannot take what loads learn.
     void noteUnsavedCatalogue();
     QLabel* catalogueNotice = nullptr;
     bool windowClosed = false;
+    bool rendering = false; // the widgets are being filled from the state
 
     // The MODIFY column sits at 1, ahead of the base layout's Main Shader column.
     static constexpr int SwapColumn = 1;

@@ -59,12 +59,6 @@ bool takesWorkingFile(const QString& folder)
     return !existing.exists() || existing.open(QIODevice::WriteOnly | QIODevice::Append);
 }
 
-void printHashLines(const QStringList& lines)
-{
-    for (const QString& line : lines)
-        qDebug().noquote() << line;
-}
-
 } // namespace
 
 QString MainWindow::previewPath()
@@ -77,6 +71,12 @@ QString MainWindow::previewPath()
         QDir().mkpath(folder);
     }
     return folder + QLatin1Char('/') + QLatin1String(WorkingFileName);
+}
+
+void MainWindow::printHashLines(const QStringList& lines)
+{
+    for (const QString& line : lines)
+        qDebug().noquote() << line;
 }
 
 void MainWindow::setProgramFolder(const QString& folder)
@@ -106,51 +106,47 @@ void MainWindow::open_mtl(QString filename)
             merge_MDL(filename);
         return;
     }
-    // The load needs none of what the tables hold now: a refusal (a library too large to
-    // show among them) leaves them as they are.
-    const authoring::Session before;
+    // The load needs none of what the view holds now: a refusal (a library too large to
+    // show) leaves it as it is.
     authoring::Step step;
     {
         ShaderCatalogue catalogue;
-        step = authoring::loadFile(before, filename, catalogue);
+        step = authoring::loadFile(authoring::Session(), filename, catalogue);
     }
     noteUnsavedCatalogue();
     if (!step.done()) {
         warn(step.message);
         return;
     }
-    showLoaded(*step.session.loaded, filename);
+    startHistory(step.session);
 }
 
-void MainWindow::showLoaded(const mtls::LoadedLibrary& library, const QString& filename)
+void MainWindow::render()
 {
-    showLibrary(library, filename);
-    statusBar()->showMessage(authoring::statusLine(library)); // "" clears it
+    rendering = true;
+    if (state.loaded)
+        showLibrary(*state.loaded, state.grid);
+    else
+        showCleared();
+    rendering = false;
+    // "" clears it
+    statusBar()->showMessage(state.loaded ? authoring::statusLine(*state.loaded) : QString());
 }
 
-void MainWindow::showStep(const authoring::Step& step)
+void MainWindow::showCleared()
 {
-    printHashLines(step.hashLines);
-    on_actionQueue_All_triggered();
-    if (step.session.loaded)
-        showLoaded(*step.session.loaded, step.session.currentFile);
-}
-
-authoring::Session MainWindow::session() const
-{
-    authoring::Session state;
-    state.dictionary = dictionaryColumn();
-    state.grid = materialGrid();
-    // Column 1 is the swap column whenever the table has more than its empty view's one.
-    if (state.grid.columnCount > 1) {
-        for (mtls::GridRow& row : state.grid.rows)
-            row.remove(1);
-        --state.grid.columnCount;
-    }
-    state.currentFile = current_file;
-    if (swap_pending)
-        state.swapRow = swap_row;
-    return state;
+    ui->ExternalLabel->setText(tr("    Materials Table     "));
+    ui->OriginalLabel->setText(tr("   Open MTLs File"));
+    deleteSwapButtons();
+    ui->ExternalTable->clear();
+    ui->OriginalTable->clear();
+    ui->ExternalTable->setRowCount(2);
+    ui->ExternalTable->setColumnCount(1);
+    ui->OriginalTable->setRowCount(2);
+    ui->OriginalTable->setColumnCount(1);
+    ui->ExternalTable->horizontalHeader()->hide();
+    ui->OriginalTable->horizontalHeader()->hide();
+    ui->label->setText(tr("Items:    "));
 }
 
 void MainWindow::noteUnsavedCatalogue()
@@ -172,10 +168,9 @@ void MainWindow::noteUnsavedCatalogue()
     statusBar()->addPermanentWidget(catalogueNotice);
 }
 
-void MainWindow::showLibrary(const mtls::LoadedLibrary& library, const QString& filename)
+void MainWindow::showLibrary(const mtls::LoadedLibrary& library, const mtls::MaterialGrid& grid)
 {
-    current_file = filename;
-    ui->ExternalLabel->setText(authoring::caption(filename));
+    ui->ExternalLabel->setText(authoring::caption(current_file));
     deleteSwapButtons();
     for (QTableWidget* table : {static_cast<QTableWidget*>(ui->OriginalTable),
                                 static_cast<QTableWidget*>(ui->ExternalTable)}) {
@@ -199,14 +194,15 @@ void MainWindow::showLibrary(const mtls::LoadedLibrary& library, const QString& 
     }
     dictionary->setHorizontalHeaderLabels({"  Index", "Item", "Offset"});
 
-    ui->OriginalLabel->setText(
-        QStringLiteral("  Found %1 materials:").arg(library.claimedMaterials));
-    ui->label->setText(QStringLiteral("Items: %1   ").arg(library.claimedMaterials));
+    // The file's own count until materials are deleted; then the rows left.
+    const qint64 count =
+        grid.rows.size() == library.grid.rows.size() ? library.claimedMaterials : grid.rows.size();
+    ui->OriginalLabel->setText(QStringLiteral("  Found %1 materials:").arg(count));
+    ui->label->setText(QStringLiteral("Items: %1   ").arg(count));
 
     // The swap column is laid out with the rest: inserting it into a filled table would move
     // every row's cells once more.
     QTableWidget* materials = ui->ExternalTable;
-    const mtls::MaterialGrid& grid = library.grid;
     const int columns = grid.columnCount + 1;
     materials->setUpdatesEnabled(false);
     materials->setColumnCount(5);
@@ -359,29 +355,46 @@ QStringList MainWindow::dictionaryColumn() const
 
 void MainWindow::rebuild_mtl()
 {
-    if (ui->ExternalTable->rowCount() == 0) {
+    saveLibrary();
+}
+
+bool MainWindow::saveLibrary()
+{
+    if (state.grid.rows.isEmpty()) {
         warn(QStringLiteral("No MTL data loaded."));
-        return;
+        return false;
     }
     const QString path = QFileDialog::getSaveFileName(this, tr("Save MTLs File as"), QString(),
                                                       tr("2K23 MTLs (*.mtls)"));
     if (path.isEmpty())
-        return;
+        return false;
+    const bool announce = announce_save;
     authoring::Step step;
     {
         const ShaderCatalogue catalogue;
-        step = authoring::saveLibrary(session(), path, catalogue);
+        step = authoring::saveLibrary(state, path, catalogue);
     }
     printHashLines(step.hashLines);
     if (!step.done()) {
         warn(step.message);
-        return;
+        return false;
     }
-    open_mtl(path);
-    if (announce_save) {
+    // The saved file is read back, so that the window shows what is on disk; the history
+    // goes on from there.
+    authoring::Step reloaded;
+    {
+        ShaderCatalogue catalogue;
+        reloaded = authoring::loadFile(authoring::Session(), path, catalogue);
+    }
+    noteUnsavedCatalogue();
+    if (reloaded.done())
+        settleSaved(reloaded.session);
+    else
+        warn(reloaded.message);
+    if (announce)
         warn(QStringLiteral("File Saved Successfully."));
-        announce_save = false;
-    }
+    announce_save = false;
+    return true;
 }
 
 void MainWindow::rebuild_mtltempFile(QString filename)
@@ -396,9 +409,16 @@ void MainWindow::rebuild_mtltempFile(QString filename)
     if (ui->OriginalTable->rowCount() == 2) {
         ui->OriginalTable->setRowCount(0);
         ui->OriginalTable->setColumnCount(0);
+        state.dictionary.clear();
+        if (state.loaded)
+            state.loaded->dictionary.clear();
     }
+    // The tables as they stand: a caller that wants the swap column gone has taken it out.
+    authoring::Session tables;
+    tables.dictionary = dictionaryColumn();
+    tables.grid = materialGrid();
     const ShaderCatalogue catalogue;
-    const mtls::WriteResult result = authoring::writeWorkingFile(session(), filename, catalogue);
+    const mtls::WriteResult result = authoring::writeWorkingFile(tables, filename, catalogue);
     if (result.outcome != mtls::WriteResult::Written) {
         warn(result.message);
         return;

@@ -36,6 +36,13 @@ void Dialog::on_buttonBox_accepted(QStringList Names)
     ui->lineEdit->setFocus();
 }
 
+void Dialog::selectShader(const QString& shader)
+{
+    const int match = ui->comboBox->findText(shader);
+    if (match >= 0)
+        ui->comboBox->setCurrentIndex(match);
+}
+
 void Dialog::on_cancel_clicked()
 {
     emit table_refresh({ui->lineEdit->text(), ui->comboBox->currentText()});

@@ -18,6 +18,9 @@ public:
     explicit Dialog(QWidget* parent = nullptr);
     ~Dialog() override;
 
+    // Selects `shader` when the list offers it; otherwise the selection stays.
+    void selectShader(const QString& shader);
+
 signals:
     void clicked4();
     void table_refresh(QStringList files);

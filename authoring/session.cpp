@@ -5,6 +5,9 @@
 #include "mtls/libraryfile.h"
 #include "mtls/textures.h"
 
+#include <algorithm>
+#include <functional>
+
 namespace authoring {
 
 namespace {
@@ -28,14 +31,14 @@ int placeRow(Session& session)
     mtls::MaterialGrid& grid = session.grid;
     // The empty view's single column is no library: its rows give way to the new one.
     int row = grid.columnCount == 1 ? 0 : grid.rows.size();
-    if (session.swapRow && *session.swapRow >= 0 && *session.swapRow < grid.rows.size()) {
-        row = *session.swapRow;
+    if (session.swapPending && session.swapRow >= 0 && session.swapRow < grid.rows.size()) {
+        row = session.swapRow;
         grid.rows[row] = emptyRow(grid);
     } else {
         grid.rows.resize(row + 1);
         grid.rows[row] = emptyRow(grid);
     }
-    session.swapRow.reset();
+    session.swapPending = false;
     return row;
 }
 
@@ -98,6 +101,7 @@ Step loadBytes(const Session& before, const QByteArray& data, const QString& pat
         after.dictionary.append(entry.text);
     after.grid = library->grid;
     after.currentFile = path;
+    after.swapPending = before.swapPending;
     after.swapRow = before.swapRow;
     library->records.clear(); // taught already; the view does not need them
     library->textureNotice = mtls::textureStatusLine(mtls::textureReferences(*block, path), path);
@@ -154,11 +158,72 @@ Step replaceMaterial(const Session& before, int row, const QString& name, const 
                      const QString& workingPath, ShaderCatalogue& catalogue)
 {
     Session swapping = before;
+    swapping.swapPending = true;
     swapping.swapRow = row;
     Step step = addMaterial(swapping, name, shader, workingPath, catalogue);
     if (!step.done())
         step.session = before;
     return step;
+}
+
+Step editCell(const Session& before, int row, int column, const mtls::Cell& text)
+{
+    if (row < 0 || row >= before.grid.rows.size() || column < 0 ||
+        column >= before.grid.columnCount)
+        return refused(before,
+                       QStringLiteral("No cell at row %1, column %2.").arg(row).arg(column));
+    if (column == mtls::CountColumn && !mtls::parameterCount(text.value_or(QString())))
+        return refused(before, QStringLiteral("SubMtls # takes a whole number from 0 to 65535, "
+                                              "not \"%1\".")
+                                   .arg(text.value_or(QString())));
+    Session after = before;
+    mtls::GridRow& cells = after.grid.rows[row];
+    if (cells.size() <= column)
+        cells.resize(after.grid.columnCount);
+    cells[column] = text;
+    return {after, {}, {}};
+}
+
+Step deleteRows(const Session& before, const QVector<int>& rows)
+{
+    Session after = before;
+    QVector<int> doomed = rows;
+    std::sort(doomed.begin(), doomed.end(), std::greater<int>());
+    doomed.erase(std::unique(doomed.begin(), doomed.end()), doomed.end());
+    for (const int row : doomed)
+        if (row >= 0 && row < after.grid.rows.size())
+            after.grid.rows.remove(row);
+    if (after.grid.rows.size() == before.grid.rows.size())
+        return refused(before, QStringLiteral("Select the materials to delete."));
+    for (int r = 0; r < after.grid.rows.size(); ++r)
+        if (after.grid.rows[r].size() > mtls::IndexColumn)
+            after.grid.rows[r][mtls::IndexColumn] = QString::number(r);
+    after.swapPending = false;
+    return {after, {}, {}};
+}
+
+QString rowProblem(const Session& state, int row, const ShaderCatalogue& catalogue)
+{
+    if (row < 0 || row >= state.grid.rows.size())
+        return QString();
+    const QString name = state.grid.text(row, mtls::ModelIdColumn);
+    const QString who = name.isEmpty() ? QStringLiteral("Material %1").arg(row)
+                                       : QStringLiteral("Material \"%1\"").arg(name);
+    if (name.trimmed().isEmpty())
+        return who + QStringLiteral(": the Model_ID is empty.");
+    if (state.grid.text(row, mtls::MainShaderColumn).trimmed().isEmpty())
+        return who + QStringLiteral(": the Main Shader is empty.");
+    // The row alone, written as the working write would: the save's own rules, not a copy.
+    mtls::MaterialGrid single;
+    single.columnCount = state.grid.columnCount;
+    single.rows = {state.grid.rows[row]};
+    mtls::WriteOptions options;
+    options.preview = true;
+    const mtls::WriteResult result = mtls::writeLibrary(single, {}, catalogue, options);
+    if (result.outcome == mtls::WriteResult::Refused)
+        return who + QStringLiteral(": ") + result.message +
+               QStringLiteral(" (a save refuses this)");
+    return QString();
 }
 
 ModelPlan readModelPlan(const QString& path)
@@ -175,7 +240,7 @@ Step importModel(const Session& before, const QVector<PlannedMaterial>& plan,
                  const QString& workingPath, ShaderCatalogue& catalogue)
 {
     Step built{before, {}, {}};
-    built.session.swapRow.reset();
+    built.session.swapPending = false;
     for (const PlannedMaterial& material : plan) {
         Step next =
             addMaterial(built.session, material.name, material.shader, workingPath, catalogue);

@@ -14,16 +14,20 @@ namespace authoring {
 
 // What the window holds.
 struct Session {
-    QStringList dictionary;     // texts of the dictionary column, in row order
-    mtls::MaterialGrid grid;    // the materials table in the base layout (no swap column)
-    QString currentFile;        // "" when the view holds no file
-    std::optional<int> swapRow; // the row a pending MODIFY replaces
+    QStringList dictionary;    // texts of the dictionary column, in row order
+    mtls::MaterialGrid grid;   // the materials table in the base layout (no swap column)
+    QString currentFile;       // "" when the view holds no file
+    bool swapPending = false;  // a MODIFY waits for the dialog
+    int swapRow = 0;           // the row it replaces
+    bool announceSave = false; // the save that ends says so in a box
     // The library as its last load read it (offsets, claimed count, truncation); none for
     // the empty view or a state taken from the tables.
     std::optional<mtls::LoadedLibrary> loaded;
 
-    // The empty view: two rows and one column without items, as Clear View leaves it.
+    // The empty view: two rows and one column without items, as Clear View leaves it. A
+    // pending MODIFY goes with the view.
     static Session cleared();
+    bool isCleared() const { return !loaded && currentFile.isEmpty() && grid.columnCount <= 1; }
 };
 
 struct Step {
@@ -60,6 +64,16 @@ Step addMaterial(const Session& before, const QString& name, const QString& shad
 // The same through the MODIFY button of `row`.
 Step replaceMaterial(const Session& before, int row, const QString& name, const QString& shader,
                      const QString& workingPath, ShaderCatalogue& catalogue);
+
+// A cell of the materials table typed by the user (base layout column). A "SubMtls #" cell
+// takes only a whole number from 0 to 65535; any other text is refused with the reason.
+Step editCell(const Session& before, int row, int column, const mtls::Cell& text);
+
+// Removes `rows` (any order, repeats ignored) and numbers the rest again.
+Step deleteRows(const Session& before, const QVector<int>& rows);
+
+// What a save would say against `row`, or an empty name or shader; "" when nothing.
+QString rowProblem(const Session& state, int row, const ShaderCatalogue& catalogue);
 
 // The materials a model file asks for; the message says why there are none to take.
 struct ModelPlan {

@@ -221,7 +221,13 @@ private:
         material.mainShader = reference(mainShader);
         material.variant = reference(variant);
         material.flags = flagsOf(mainShader + QStringLiteral("::") + variant);
-        material.count = lowWord(withoutSpaces(grid.text(row, CountColumn)));
+        const QString countText = grid.text(row, CountColumn);
+        const std::optional<quint16> count = parameterCount(countText);
+        if (!count) {
+            refusal = countRefusal(grid.text(row, ModelIdColumn), countText);
+            return false;
+        }
+        material.count = *count;
         material.entries.reserve(material.count);
 
         QString currentTexture;
@@ -297,6 +303,30 @@ private:
 };
 
 } // namespace
+
+std::optional<quint16> parameterCount(const QString& text)
+{
+    const QString digits = withoutSpaces(text);
+    if (digits.isEmpty())
+        return std::nullopt;
+    uint number = 0;
+    for (const QChar c : digits) {
+        if (c < QLatin1Char('0') || c > QLatin1Char('9'))
+            return std::nullopt;
+        number = number * 10 + uint(c.unicode() - '0');
+        if (number > 0xFFFF)
+            return std::nullopt;
+    }
+    return quint16(number);
+}
+
+QString countRefusal(const QString& material, const QString& text)
+{
+    return QStringLiteral(
+               "Cannot save \"%1\": its SubMtls # \"%2\" is not a whole number from 0 to "
+               "65535.")
+        .arg(material, text);
+}
 
 WriteResult writeLibrary(const MaterialGrid& grid, const QStringList& dictionaryColumn,
                          const ShaderCatalogue& catalogue, const WriteOptions& options)

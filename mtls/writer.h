@@ -33,6 +33,12 @@ struct WriteResult {
 extern const char* const StringLimitMessage; // "String Limit Reached"
 extern const char* const UnknownTypeMessage; // "Unknown parameter type: "
 
+// The parameter count of a "SubMtls #" cell: a whole number from 0 to 65535 (spaces aside, as
+// everywhere the writer reads a cell); nothing for any other text.
+std::optional<quint16> parameterCount(const QString& text);
+// Why a save refuses the count `text` of `material`.
+QString countRefusal(const QString& material, const QString& text);
+
 // `grid` is in the base layout (no swap column); `dictionaryColumn` holds the texts of
 // column 1 of the dictionary table in row order ("" for a row without an item).
 WriteResult writeLibrary(const MaterialGrid& grid, const QStringList& dictionaryColumn,

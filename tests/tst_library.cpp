@@ -296,6 +296,19 @@ private slots:
                 QCOMPARE(result.message, QString("Unknown parameter type: ") + c[1]);
                 QVERIFY(result.bytes.isEmpty() && result.hashDebugLines.isEmpty());
             }
+        // The count cell: every whole number up to 65535 is a count and nothing else is; a save
+        // never reads another text as 0.
+        for (int n = 0; n <= 70000; ++n)
+            QCOMPARE(parameterCount(QString::number(n)),
+                     n <= 65535 ? std::optional<quint16>(n) : std::nullopt);
+        QCOMPARE(parameterCount(" 1 2 "), std::optional<quint16>(12));
+        for (const char* text : {"", "abc", "-1", "1.5", "+1", "0x1", "000065536", "\u0663"}) {
+            const WriteResult result =
+                writeLibrary(grid(QString("0|s|m|%1|v").arg(text)), {}, writerCatalogue(), {});
+            QCOMPARE(result.outcome, WriteResult::Refused);
+            QCOMPARE(result.message, "Cannot save \"m\": its SubMtls # \"" + QString(text) +
+                                         "\" is not a whole number from 0 to 65535.");
+        }
         // A string that lands at `offset`: names and main shaders stop below 65535, every
         // other reference below 65536.
         const int limits[] = {65535, 65535, 65536, 65536, 65536}; // m, s, v, p, t

@@ -6,6 +6,7 @@
 #include "authoring/dialog.h"
 #include "mtls/block.h"
 #include "support/core/blockbuilder.h"
+#include "support/core/modelbuilder.h"
 #include "support/gui/modalanswerer.h"
 #include "support/gui/windowhelpers.h"
 #include "ui_mainwindow.h"
@@ -14,7 +15,11 @@
 #include <QElapsedTimer>
 #include <QFontDatabase>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QMimeData>
+#include <QStatusBar>
+#include <QUndoStack>
+#include <QWindow>
 #include <QtTest>
 
 using namespace testdata;
@@ -42,7 +47,7 @@ struct Window : ScratchDirectory, AnsweredWindow { // the scratch folder is curr
             all << (button(r) ? "B" : "") + rowTexts(materials, r).join('|');
         return all.join('\n');
     }
-    QString captions() const { return shown(w).mid(2, 3).join('|'); }
+    QString captions() const { return shown(w).mid(3, 3).join('|'); }
     QLineEdit* nameField() const { return w.dialog->findChild<QLineEdit*>("lineEdit"); }
     QComboBox* shaders() const { return w.dialog->findChild<QComboBox*>("comboBox"); }
     // The dialog's button that reads "OK" is the one named "cancel", and the other way round.
@@ -62,6 +67,34 @@ struct Window : ScratchDirectory, AnsweredWindow { // the scratch folder is curr
         return texts.join('\n');
     }
 };
+
+// Runs Exit inside the application's own loop: true when it ended the loop.
+bool exits(MainWindow& w)
+{
+    QObject guard;
+    bool quit = true;
+    QTimer::singleShot(0, &guard, [&] {
+        w.ui->actionExit->trigger();
+        QTimer::singleShot(0, &guard, [&] {
+            quit = false;
+            QCoreApplication::exit(1);
+        });
+    });
+    QCoreApplication::exec();
+    return quit;
+}
+
+// Two materials of two shaders, so that the catalogue knows both.
+QByteArray twoShaders()
+{
+    const QStringList d{"gear_mat", "yCS_gear", "Normal", "colorMap",
+                        "tex_d",    "eye_mat",  "yCS_eye"};
+    auto at = [&d](const char* text) { return offsetOf(d, text); };
+    const auto texture = entry4(at("colorMap"), at("tex_d"));
+    return buildBlock(d,
+                      {{at("gear_mat"), at("yCS_gear"), at("Normal"), {1, 2, 3, 4}, 1, {texture}},
+                       {at("eye_mat"), at("yCS_eye"), at("Normal"), {5, 6, 7, 8}, 1, {texture}}});
+}
 
 void drop(QWidget* target, const QStringList& paths)
 {
@@ -88,7 +121,7 @@ private slots:
     void form()
     {
         const QString form =
-            "MainWindow{windowTitle=Quorvane Lathrine v1.04a|width=1054|height=675}"
+            "MainWindow{windowTitle=Quorvane Lathrine v1.04a[*]|width=1054|height=675}"
             "QV_Title{text= Quorvane    Lathrine v1.04a|enabled=false|flat=true}"
             "ExternalLabel{text=    Materials Table     }OriginalLabel{text=   Open MTLs File}"
             "label{text=Items:    }label_3{text=  MTLs Dictionary:}label_2{text=MTLs}"
@@ -98,7 +131,8 @@ private slots:
             "OriginalTable{rowCount=2|columnCount=1|editTriggers=0}"
             "menuFile{entries=Open MTLs Ctrl+R;Save MTLs File Ctrl+S;Exit}"
             "menuEdit{entries=Add New Material Ctrl+N;Enable Cell Edits;Clear View Ctrl+T;"
-            "UnQueue All hidden disabled;Clear All hidden;Add Swap Button hidden;Index Shaders}"
+            "UnQueue All hidden disabled;Clear All hidden;Add Swap Button hidden;Index Shaders;;"
+            "Undo Ctrl+Z disabled;Redo Ctrl+Shift+Z disabled;Delete Material Del}"
             "menuHelp{entries=Quorvane Github}"
             "Dialog{windowTitle=Quorvane Lathrine|modal=false|width=330|height=172}"
             "cancel{text=OK}ok{text=Cancel}label{text=Set New Material:}IDlabel{text=Model Name:}"
@@ -128,6 +162,10 @@ private slots:
                 QCOMPARE(name + "." + property + "=" + found, name + "." + pair);
             }
         }
+        win.w.winId(); // the title as the desktop shows it: no marker while nothing changed
+        QCOMPARE(win.w.windowHandle()->title(), QString("Quorvane Lathrine v1.04a"));
+        QCOMPARE(win.w.findChild<QAction*>("actionRedo")->shortcuts().value(1),
+                 QKeySequence("Ctrl+Y"));
         QVERIFY(win.dictionary->styleSheet().contains("url(:/new/prefix1/avatar_male.png)") &&
                 win.materials->styleSheet().contains("url(:/new/prefix1/avatar_male1.png)"));
         for (int id = 0; id < 10; ++id) // the first window registered ten faces
@@ -254,6 +292,7 @@ private slots:
         const auto preview = mtls::decode(readFile(MainWindow::previewPath()));
         QCOMPARE(preview->materials[0].items[1].first, mtls::PreviewHash);
         // An unknown shader gives a row of five cells; a fresh window drops its two rows.
+        win.answers.expectChoice(QMessageBox::Discard);
         win.w.ui->actionQueue_All->trigger();
         call(win.w, "add_material", "Lonely", "noSuch");
         QCOMPARE(win.rows(), QString("B0|<none>|noSuch|Lonely|0|noSuch"));
@@ -333,19 +372,253 @@ private slots:
         QCOMPARE(win.materials->editTriggers(), QAbstractItemView::DoubleClicked);
         win.w.swap_pending = true;
         win.w.ui->actionIndex_Shaders->trigger();
-        call(win.w, "rebuild_mtltempFile", win.path("working.bin")); // what is shown, as it is
+        win.materials->removeColumn(1); // as the caller does: the tables are written as they stand
+        call(win.w, "rebuild_mtltempFile", win.path("working.bin"));
         QCOMPARE(mtls::decode(readFile(win.path("working.bin")))->dictionaryTexts().join('|'),
                  QString("mat|yCS_gear|Normal|colorMap|tex_d|"));
         QCOMPARE(win.w.current_file, win.path("lib.mtls"));
         win.w.ui->actionQueue_All->trigger();
         QCOMPARE(win.captions(), QString("    Materials Table     |   Open MTLs File|Items:    "));
-        QVERIFY(win.w.current_file.isEmpty() && win.w.swap_pending);
+        QVERIFY(win.w.current_file.isEmpty() && !win.w.swap_pending); // the MODIFY went with it
         for (const QTableWidget* table : {win.materials, win.dictionary})
             QVERIFY(table->rowCount() == 2 && table->columnCount() == 1 && !table->item(0, 0) &&
                     table->horizontalHeader()->isHidden());
-        win.w.swap_row = 2; // the swap's row went with the view: the add takes a new row
         call(win.w, "add_material", "m", "noSuch");
         QCOMPARE(win.materials->rowCount(), 1);
+    }
+
+    // Each command that drops the view asks first when there are unsaved changes; Save runs the
+    // normal save, and a save cancelled keeps the command from happening.
+    void unsavedChangesQuestion()
+    {
+        enum {
+            None = -1,
+            Save = QMessageBox::Save,
+            Discard = QMessageBox::Discard,
+            Cancel = QMessageBox::Cancel,
+            SaveCancelled = 1
+        };
+        const QStringList commands{"closing",     "exiting",    "open dialog",
+                                   "window drop", "table drop", "clearing the view"};
+        for (const QString& command : commands)
+            for (const bool modified : {false, true})
+                for (const int answer : modified
+                                            ? QVector<int>{Save, Discard, Cancel, SaveCancelled}
+                                            : QVector<int>{None}) {
+                    const QString row =
+                        QString("%1, %2, %3").arg(command).arg(modified).arg(answer);
+                    Window win;
+                    win.w.show();
+                    QApplication::setActiveWindow(&win.w);
+                    QVERIFY(QTest::qWaitForWindowActive(&win.w));
+                    const QString other = win.path("other.mtls"), saved = win.path("saved.mtls");
+                    QVERIFY(writeFile(other, exampleBlock()));
+                    win.open("lib.mtls", twoShaders());
+                    if (modified)
+                        win.materials->item(1, 3)->setText("renamed");
+                    QCOMPARE(win.w.isWindowModified(), modified);
+                    const bool goesOn = answer == None || answer == Save || answer == Discard;
+                    if (modified)
+                        win.answers.expectChoice(answer == SaveCancelled ? Save : answer);
+                    if (answer == Save) {
+                        win.answers.expectFileDialog(saved);
+                        win.answers.expectMessage();
+                    } else if (answer == SaveCancelled) {
+                        win.answers.expectFileDialogCancel();
+                    }
+                    if (command == "open dialog" && goesOn)
+                        win.answers.expectFileDialog(other);
+                    bool happened = false;
+                    if (command == "closing") {
+                        happened = win.w.close();
+                    } else if (command == "exiting") {
+                        happened = exits(win.w);
+                    } else {
+                        if (command == "open dialog")
+                            QTest::mouseClick(win.w.ui->MTL_Button_0, Qt::LeftButton);
+                        else if (command == "window drop")
+                            drop(win.w.ui->groupBox, {other});
+                        else if (command == "table drop")
+                            drop(win.dictionary->viewport(), {other});
+                        else
+                            QTest::keyClick(&win.w, Qt::Key_T, Qt::ControlModifier);
+                        happened = win.w.current_file != win.path("lib.mtls") &&
+                                   win.w.current_file != saved;
+                    }
+                    QVERIFY2(happened == goesOn, qPrintable(row));
+                    QCOMPARE(win.answers.pending(), 0);
+                    QCOMPARE(win.answers.unexpected(), 0);
+                    const QString asked =
+                        modified ? "Unsaved Changes: Save changes to lib.mtls before " +
+                                       QString(command.contains("drop") || command == "open dialog"
+                                                   ? "opening another file"
+                                                   : command) +
+                                       "?"
+                                 : QString();
+                    QCOMPARE(win.messages().section('\n', 0, 0), asked);
+                    QCOMPARE(QFile::exists(saved), answer == Save);
+                    if (answer == Save)
+                        QVERIFY(
+                            mtls::decode(readFile(saved))->dictionaryTexts().contains("renamed"));
+                }
+    }
+
+    // Undo gives back exactly what the step found, redo what it left; a save after either
+    // writes the same bytes.
+    void undoRedo()
+    {
+        const QByteArray model =
+            testsupport::ModelBuilder().names({"Jersey", "Eye_L"}).materials({0, 1}).end().build();
+        for (const QString step : {"edit", "add", "replace", "delete", "import", "clear"}) {
+            Window win;
+            win.w.show();
+            QApplication::setActiveWindow(&win.w);
+            QVERIFY(QTest::qWaitForWindowActive(&win.w));
+            if (step != "import")
+                win.open("lib.mtls", twoShaders());
+            const QStringList before = shown(win.w);
+            QString text;
+            if (step == "edit") {
+                win.materials->item(0, 3)->setText("Cap_ALPHA");
+                text = "Edit Cap_ALPHA";
+            } else if (step == "add" || step == "replace") {
+                if (step == "replace")
+                    QTest::mouseClick(win.button(1), Qt::LeftButton);
+                win.submit("Cap_ALPHA", "yCS_eye::Normal");
+                text = (step == "add" ? "Add" : "Replace") + QString(" Cap_ALPHA");
+            } else if (step == "delete") {
+                win.materials->selectRow(0);
+                QTest::keyClick(win.materials, Qt::Key_Delete);
+                text = "Delete gear_mat";
+            } else if (step == "import") {
+                QVERIFY(writeFile(win.path("hero.mdl"), model));
+                win.open("hero.mdl");
+                text = "Import hero.mdl";
+            } else {
+                win.w.ui->actionQueue_All->trigger();
+                text = "Clear View";
+            }
+            QAction* undo = win.w.findChild<QAction*>("actionUndo");
+            QAction* redo = win.w.findChild<QAction*>("actionRedo");
+            QVERIFY2(undo->text() == "Undo " + text,
+                     qPrintable(win.messages() + "|" + undo->text()));
+            const QStringList after = shown(win.w);
+            QVERIFY2(after != before && after.contains("modified"), qPrintable(step));
+            QCOMPARE(win.w.windowHandle()->title(), QString("Quorvane Lathrine v1.04a*"));
+            QTest::keyClick(&win.w, Qt::Key_Z, Qt::ControlModifier);
+            QCOMPARE(shown(win.w), before);
+            QCOMPARE(win.w.windowHandle()->title(), QString("Quorvane Lathrine v1.04a"));
+            QTest::keyClick(&win.w, Qt::Key_Y, Qt::ControlModifier);
+            QCOMPARE(shown(win.w), after);
+            undo->trigger();
+            QTest::keyClick(&win.w, Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+            QCOMPARE(shown(win.w), after);
+            if (step == "clear")
+                continue; // nothing to save
+            QByteArray bytes[2];
+            for (QByteArray& written : bytes) {
+                win.answers.expectFileDialog(win.path("saved.mtls"));
+                win.answers.expectMessage();
+                QTest::keyClick(&win.w, Qt::Key_S, Qt::ControlModifier);
+                QVERIFY(!win.w.isWindowModified());
+                written = readFile(win.path("saved.mtls"));
+                undo->trigger();
+                QVERIFY(win.w.isWindowModified());
+                redo->trigger();
+                QVERIFY2(!win.w.isWindowModified(), qPrintable(step)); // back at the save
+            }
+            QVERIFY(!bytes[0].isEmpty() && bytes[0] == bytes[1]);
+        }
+    }
+
+    // The count cell as a user types it: a whole number from 0 to 65535 or nothing is taken.
+    void countCell()
+    {
+        Window win;
+        win.w.show();
+        QApplication::setActiveWindow(&win.w);
+        QVERIFY(QTest::qWaitForWindowActive(&win.w));
+        win.open("lib.mtls", twoShaders());
+        win.answers.expectMessage();
+        win.w.ui->actionEnable_Cell_Edits->trigger();
+        const struct {
+            const char* typed;
+            bool taken;
+        } cases[] = {{"65535", true}, {"65536", false}, {"0", true},    {"-1", false},
+                     {"abc", false},  {"", false},      {"1.5", false}, {"7", true}};
+        QString count = "1";
+        for (const auto& c : cases) {
+            const QRect cell = win.materials->visualRect(win.materials->model()->index(0, 4));
+            QTest::mouseClick(win.materials->viewport(), Qt::LeftButton, {}, cell.center());
+            QTest::mouseDClick(win.materials->viewport(), Qt::LeftButton, {}, cell.center());
+            QLineEdit* editor = nullptr; // the one open now; closed ones wait for deletion
+            for (QLineEdit* each : win.materials->viewport()->findChildren<QLineEdit*>())
+                editor = each->isVisible() ? each : editor;
+            QVERIFY(editor);
+            win.w.statusBar()->clearMessage();
+            editor->selectAll();
+            QTest::keyClick(editor, Qt::Key_Backspace);
+            QTest::keyClicks(editor, c.typed);
+            QTest::keyClick(editor, Qt::Key_Return);
+            QCoreApplication::processEvents(); // the delegate commits on its next turn
+            if (c.taken)
+                count = c.typed;
+            QCOMPARE(win.materials->item(0, 4)->text(), count);
+            const QString refusal =
+                QString("SubMtls # takes a whole number from 0 to 65535, not \"%1\".").arg(c.typed);
+            QCOMPARE(win.w.statusBar()->currentMessage() == refusal, !c.taken);
+        }
+        // An edit a save would refuse is said at once, naming the material.
+        win.materials->item(0, 6)->setText("noType");
+        QCOMPARE(
+            win.w.statusBar()->currentMessage(),
+            QString("Material \"gear_mat\": Unknown parameter type: noType (a save refuses this)"));
+        win.materials->item(1, 3)->setText("");
+        QCOMPARE(win.w.statusBar()->currentMessage(),
+                 QString("Material 1: the Model_ID is empty."));
+    }
+
+    // MODIFY selects the row's own shader; Delete removes the selected rows in one step; OK with
+    // no shader learnt adds nothing.
+    void modifyDeleteAndEmptyList()
+    {
+        Window win;
+        win.w.show();
+        QApplication::setActiveWindow(&win.w);
+        QVERIFY(QTest::qWaitForWindowActive(&win.w));
+        win.answers.expectMessage();
+        QTest::mouseClick(win.w.ui->pushButton, Qt::LeftButton);
+        win.submit("Lonely");
+        QVERIFY(win.messages().contains("The editor learns shaders from the libraries it opens"));
+        QVERIFY(win.w.dialog->isVisible() && !QFile::exists(MainWindow::previewPath()));
+        QVERIFY(!win.w.isWindowModified());
+        win.cancel();
+
+        win.open("lib.mtls", twoShaders());
+        for (const int row : {1, 0}) {
+            QTest::mouseClick(win.button(row), Qt::LeftButton);
+            QCOMPARE(win.shaders()->currentText(), row ? "yCS_eye::Normal" : "yCS_gear::Normal");
+            win.cancel();
+        }
+        win.open("odd.mtls", buildBlock({"m", "yCS_odd", "V"}, {{0, 2, 10, {}, 0, {}}}));
+        win.open("lib.mtls");
+        win.materials->item(1, 5)->setText("Unknown"); // a variant the list lacks
+        QTest::mouseClick(win.button(1), Qt::LeftButton);
+        QCOMPARE(win.shaders()->currentText(), QString("yCS_gear::Normal")); // left as it was
+        win.cancel();
+
+        QAction* remove = win.w.findChild<QAction*>("actionDelete_Material");
+        remove->trigger(); // nothing selected
+        QCOMPARE(win.w.statusBar()->currentMessage(), QString("Select the materials to delete."));
+        const QString rows = win.rows();
+        win.materials->selectAll();
+        remove->trigger();
+        QCOMPARE(win.rows(), QString());
+        QCOMPARE(win.captions(), QString("lib.mtls   |  Found 0 materials:|Items: 0   "));
+        QCOMPARE(win.w.findChild<QAction*>("actionUndo")->text(),
+                 QString("Undo Delete 2 Materials"));
+        win.w.findChild<QAction*>("actionUndo")->trigger();
+        QCOMPARE(win.rows(), rows);
     }
 
     // 30,000 rows load in time in proportion to their number, and each row's button follows it

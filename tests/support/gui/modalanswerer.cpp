@@ -24,20 +24,25 @@ void ModalAnswerer::poll()
     const bool expected = !answers.isEmpty();
     const auto [answer, path] =
         expected ? answers.dequeue() : qMakePair(box ? Ok : Cancel, QString());
-    if (!expected || (box ? answer != Ok : !dialog || answer == Ok || (answer == Accept && !edit)))
+    QAbstractButton* chosen =
+        box && answer == Choice ? box->button(QMessageBox::StandardButton(path.toInt())) : nullptr;
+    if (!expected || (box ? answer != Ok && !chosen
+                          : !dialog || answer <= Choice || (answer == Accept && !edit)))
         ++unexpectedCount;
     if (box)
         seen[0].append({box->windowTitle(), box->text()});
     if (dialog)
         seen[1].append({dialog->windowTitle(), dialog->nameFilters().join(';')});
-    if (box && box->button(QMessageBox::Ok)) {
+    if (chosen) {
+        chosen->click();
+    } else if (box && box->button(QMessageBox::Ok)) {
         box->button(QMessageBox::Ok)->click();
     } else if (edit && answer == Accept) {
         edit->setText(path);
         dialog->setOption(QFileDialog::DontConfirmOverwrite); // as a user answering Yes
         static_cast<QDialog*>(dialog)->accept(); // QFileDialog keeps its override protected
     } else if (auto* plain = qobject_cast<QDialog*>(modal)) {
-        box ? plain->accept() : plain->reject();
+        box&& answer == Ok ? plain->accept() : plain->reject();
     } else {
         modal->close();
     }

@@ -23,6 +23,11 @@ public:
 
     // Answers, taken in the order they were queued.
     void expectMessage() { answers.enqueue({Ok, {}}); }
+    // A box with more buttons, answered with the one of that standard kind (QMessageBox's).
+    void expectChoice(int standardButton)
+    {
+        answers.enqueue({Choice, QString::number(standardButton)});
+    }
     void expectFileDialog(const QString& path) { answers.enqueue({Accept, path}); }
     void expectFileDialogCancel() { answers.enqueue({Cancel, {}}); }
 
@@ -32,7 +37,7 @@ public:
     int unexpected() const { return unexpectedCount; } // windows that found no fitting answer
 
 private:
-    enum Answer { Ok, Accept, Cancel };
+    enum Answer { Ok, Choice, Accept, Cancel };
     void poll();
 
     QTimer timer;

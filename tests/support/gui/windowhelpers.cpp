@@ -5,6 +5,7 @@
 
 #include <QFileInfo>
 #include <QLabel>
+#include <QPushButton>
 #include <QStatusBar>
 #include <QTableWidget>
 
@@ -22,13 +23,20 @@ QStringList rowTexts(const QTableWidget* table, int row)
 
 QStringList shown(const MainWindow& w)
 {
-    QStringList seen{w.current_file, w.statusBar()->currentMessage()};
+    QStringList seen{w.current_file, w.statusBar()->currentMessage(),
+                     w.isWindowModified() ? QStringLiteral("modified") : QString()};
     for (const char* label : {"ExternalLabel", "OriginalLabel", "label"})
         seen << w.findChild<QLabel*>(label)->text();
     for (const char* name : {"ExternalTable", "OriginalTable"}) {
         const auto* table = w.findChild<QTableWidget*>(name);
+        QString hidden;
+        for (int c = 0; c < table->columnCount(); ++c)
+            hidden += table->isColumnHidden(c) ? QLatin1Char('-') : QLatin1Char('+');
+        seen << hidden;
         for (int r = 0; r < table->rowCount(); ++r)
-            seen.append(rowTexts(table, r).join(QLatin1Char('|')));
+            seen.append(
+                QLatin1String(qobject_cast<QPushButton*>(table->cellWidget(r, 1)) ? "B" : "") +
+                rowTexts(table, r).join(QLatin1Char('|')));
     }
     return seen;
 }
