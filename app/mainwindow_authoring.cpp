@@ -55,7 +55,7 @@ void MainWindow::add_material(QString Model_ID, QString Shader)
     }();
     // A write that did not go through leaves the window showing what it showed.
     if (!step.done()) {
-        warn(step.message);
+        warn(step.refusal.text);
         return;
     }
     showStep(step);
@@ -85,8 +85,8 @@ void MainWindow::merge_MDL(QString filename)
 {
     on_actionQueue_All_triggered();
     const authoring::ModelPlan plan = authoring::readModelPlan(filename);
-    if (!plan.message.isEmpty()) {
-        warn(plan.message);
+    if (plan.refusal) {
+        warn(plan.refusal.text);
         return;
     }
     swap_pending = false;
@@ -98,5 +98,5 @@ void MainWindow::merge_MDL(QString filename)
     if (step.session.loaded)
         showStep(step);
     if (!step.done())
-        warn(step.message);
+        warn(step.refusal.text);
 }

@@ -116,7 +116,7 @@ void MainWindow::open_mtl(QString filename)
     }
     noteUnsavedCatalogue();
     if (!step.done()) {
-        warn(step.message);
+        warn(step.refusal.text);
         return;
     }
     showLoaded(*step.session.loaded, filename);
@@ -374,7 +374,7 @@ void MainWindow::rebuild_mtl()
     }
     printHashLines(step.hashLines);
     if (!step.done()) {
-        warn(step.message);
+        warn(step.refusal.text);
         return;
     }
     open_mtl(path);
@@ -399,8 +399,8 @@ void MainWindow::rebuild_mtltempFile(QString filename)
     }
     const ShaderCatalogue catalogue;
     const mtls::WriteResult result = authoring::writeWorkingFile(session(), filename, catalogue);
-    if (result.outcome != mtls::WriteResult::Written) {
-        warn(result.message);
+    if (result.refusal) {
+        warn(result.refusal.text);
         return;
     }
     printHashLines(result.hashDebugLines);

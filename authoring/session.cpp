@@ -11,9 +11,9 @@ namespace {
 
 const char* const InvalidFileMessage = "Invalid File";
 
-Step refused(const Session& before, const QString& message)
+Step refused(const Session& before, const mtls::Refusal& refusal)
 {
-    return {before, message, {}};
+    return {before, refusal, {}};
 }
 
 // An empty row of the grid's width: what a new table row holds before anything is set.
@@ -85,12 +85,12 @@ Step loadBytes(const Session& before, const QByteArray& data, const QString& pat
                ShaderCatalogue& catalogue)
 {
     // Counted before anything is built: a library too large to show teaches nothing.
-    const QString tooLarge = mtls::tooLargeMessage(data);
-    if (!tooLarge.isEmpty())
+    if (const mtls::Refusal tooLarge = mtls::tooLarge(data))
         return refused(before, tooLarge);
     const std::optional<mtls::Block> block = mtls::decode(data);
     if (!block)
-        return refused(before, QLatin1String(InvalidFileMessage));
+        return refused(before,
+                       mtls::refusal(mtls::Refusal::NotLibrary, QLatin1String(InvalidFileMessage)));
     std::optional<mtls::LoadedLibrary> library = mtls::loadBlock(*block, catalogue);
     Session after;
     after.dictionary.reserve(library->dictionary.size());
@@ -108,8 +108,8 @@ Step loadBytes(const Session& before, const QByteArray& data, const QString& pat
 Step loadFile(const Session& before, const QString& path, ShaderCatalogue& catalogue)
 {
     const mtls::FileBytes file = mtls::readLibraryFile(path);
-    if (!file.error.isEmpty())
-        return refused(before, file.error);
+    if (file.refusal)
+        return refused(before, file.refusal);
     return loadBytes(before, file.data, path, catalogue);
 }
 
@@ -119,15 +119,11 @@ mtls::WriteResult writeWorkingFile(const Session& state, const QString& path,
     mtls::WriteOptions options;
     options.preview = true;
     mtls::WriteResult result = mtls::writeLibrary(state.grid, state.dictionary, catalogue, options);
-    if (result.outcome == mtls::WriteResult::StringLimit)
-        result.outcome = mtls::WriteResult::Refused;
-    if (result.outcome != mtls::WriteResult::Written || path.isEmpty())
+    if (result.refusal || path.isEmpty())
         return result;
-    const QString error = mtls::storeLibrary(path, result);
-    if (!error.isEmpty()) {
-        result.outcome = mtls::WriteResult::Refused;
-        result.message = error;
-    }
+    result.refusal = mtls::storeLibrary(path, result);
+    if (result.refusal)
+        result.bytes.clear();
     return result;
 }
 
@@ -140,12 +136,12 @@ Step addMaterial(const Session& before, const QString& name, const QString& shad
            buildMaterialRow(row, name, shader, catalogue.shaderCells(shader),
                             catalogue.paramCount(shader)));
     const mtls::WriteResult result = writeWorkingFile(session, workingPath, catalogue);
-    if (result.outcome != mtls::WriteResult::Written)
-        return refused(before, result.message);
+    if (result.refusal)
+        return refused(before, result.refusal);
     // The reload reads back exactly what was committed.
     Step reloaded = loadBytes(session, result.bytes, workingPath, catalogue);
     if (!reloaded.done())
-        return refused(before, reloaded.message);
+        return refused(before, reloaded.refusal);
     reloaded.hashLines = result.hashDebugLines;
     return reloaded;
 }
@@ -164,11 +160,13 @@ Step replaceMaterial(const Session& before, int row, const QString& name, const 
 ModelPlan readModelPlan(const QString& path)
 {
     // Mapped, not read into memory: a model is followed to its end whatever its size.
-    QString error;
-    const std::optional<ModelFile> model = readModelFileAt(path, error);
-    if (!model)
-        return {{}, error.isEmpty() ? QString::fromLatin1(InvalidFileMessage) : error};
-    return {materialPlan(*model), {}};
+    const ModelFileRead read = readModelFileAt(path);
+    if (read.refusal)
+        return {{}, read.refusal, false};
+    if (!read.model)
+        return {
+            {}, mtls::refusal(mtls::Refusal::NotLibrary, QLatin1String(InvalidFileMessage)), false};
+    return {materialPlan(*read.model), {}, read.model->damaged};
 }
 
 Step importModel(const Session& before, const QVector<PlannedMaterial>& plan,
@@ -180,7 +178,7 @@ Step importModel(const Session& before, const QVector<PlannedMaterial>& plan,
         Step next =
             addMaterial(built.session, material.name, material.shader, workingPath, catalogue);
         if (!next.done()) {
-            built.message = next.message;
+            built.refusal = next.refusal;
             return built;
         }
         built.session = std::move(next.session);
@@ -195,16 +193,12 @@ Step saveLibrary(const Session& before, const QString& path, const ShaderCatalog
     options.savePath = path;
     const mtls::WriteResult result =
         mtls::writeLibrary(before.grid, before.dictionary, catalogue, options);
-    if (result.outcome == mtls::WriteResult::Refused)
-        return refused(before, result.message);
-    const QString error = mtls::storeLibrary(path, result);
-    if (!error.isEmpty())
-        return refused(before, error);
+    if (result.refusal.kind == mtls::Refusal::Content)
+        return refused(before, result.refusal);
+    if (const mtls::Refusal failed = mtls::storeLibrary(path, result))
+        return refused(before, failed);
     // The materials ahead of one that stops the save at the string limit were hashed too.
-    Step step{before, {}, result.hashDebugLines};
-    if (result.outcome == mtls::WriteResult::StringLimit)
-        step.message = result.message;
-    return step;
+    return {before, result.refusal, result.hashDebugLines};
 }
 
 } // namespace authoring

@@ -292,8 +292,8 @@ private slots:
                 WriteOptions options;
                 options.preview = preview;
                 const WriteResult result = writeLibrary(grid(c[0]), {}, writerCatalogue(), options);
-                QCOMPARE(result.outcome, WriteResult::Refused);
-                QCOMPARE(result.message, QString("Unknown parameter type: ") + c[1]);
+                QCOMPARE(result.refusal.kind, Refusal::Content);
+                QCOMPARE(result.refusal.text, QString("Unknown parameter type: ") + c[1]);
                 QVERIFY(result.bytes.isEmpty() && result.hashDebugLines.isEmpty());
             }
         // A string that lands at `offset`: names and main shaders stop below 65535, every
@@ -306,7 +306,9 @@ private slots:
                 const WriteResult result =
                     writeLibrary(grid("0|s|m|1|v|p|t"), column << QString(offset - 9, 'a'),
                                  writerCatalogue(), {});
-                QCOMPARE(result.message, offset < limits[field] ? "" : "String Limit Reached");
+                QCOMPARE(result.refusal.kind,
+                         offset < limits[field] ? Refusal::None : Refusal::StringLimit);
+                QCOMPARE(result.refusal.text, offset < limits[field] ? "" : "String Limit Reached");
                 if (offset < limits[field])
                     QCOMPARE(decode(result.bytes)->dictionary.last(),
                              (DictionaryEntry{moved, quint32(offset)}));

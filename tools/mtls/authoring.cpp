@@ -25,17 +25,9 @@ using authoring::Step;
 const QString Output = QStringLiteral("output");
 const QString DryRun = QStringLiteral("dry-run");
 
-// A failure to reach a file is an I/O error; everything else the steps refuse is a problem
-// with the library.
-int statusOf(const QString& message)
+int fail(Streams io, const QString& path, const mtls::Refusal& refusal)
 {
-    return message.startsWith(QLatin1String("Cannot ")) ? Failure : Problems;
-}
-
-int fail(Streams io, const QString& path, const QString& message)
-{
-    report(io.err, path, message);
-    return statusOf(message);
+    return refuse(io.err, path, refusal);
 }
 
 // Saves as the editor's Save does, then opens the saved file again, which teaches the
@@ -43,14 +35,15 @@ int fail(Streams io, const QString& path, const QString& message)
 int saveAs(const Session& session, const QString& out, ShaderCatalogue& catalogue, Streams io)
 {
     if (session.grid.rows.isEmpty())
-        return fail(io, out, QLatin1String(NothingLoadedMessage));
+        return fail(io, out,
+                    mtls::refusal(mtls::Refusal::Content, QLatin1String(NothingLoadedMessage)));
     const QString path = savePathOf(out);
     const Step saved = authoring::saveLibrary(session, path, catalogue);
     if (!saved.done())
-        return fail(io, out, saved.message);
+        return fail(io, out, saved.refusal);
     const Step reloaded = authoring::loadFile(Session(), path, catalogue);
     if (!reloaded.done())
-        return fail(io, out, reloaded.message);
+        return fail(io, out, reloaded.refusal);
     io.out << out << ": " << reloaded.session.grid.rows.size() << " materials\n";
     return Success;
 }
@@ -85,13 +78,12 @@ int runLearn(const QCommandLineParser& parser, Streams io)
     int status = Success;
     for (const QString& path : libraries) {
         const mtls::FileBytes file = mtls::readLibraryFile(path);
-        if (!file.error.isEmpty()) {
-            status = std::max(status, fail(io, path, file.error));
+        if (file.refusal) {
+            status = std::max(status, fail(io, path, file.refusal));
             continue;
         }
         // The editor's load refuses a library too large to show, and so teaches nothing.
-        const QString tooLarge = mtls::tooLargeMessage(file.data);
-        if (!tooLarge.isEmpty()) {
+        if (const mtls::Refusal tooLarge = mtls::tooLarge(file.data)) {
             status = std::max(status, fail(io, path, tooLarge));
             continue;
         }
@@ -99,7 +91,7 @@ int runLearn(const QCommandLineParser& parser, Streams io)
         // this load adds.
         const std::optional<mtls::Block> block = mtls::decode(file.data);
         if (!block) {
-            status = std::max(status, fail(io, path, QStringLiteral("Invalid File")));
+            status = std::max(status, fail(io, path, notLibrary()));
             continue;
         }
         const mtls::LoadedLibrary library = mtls::layoutBlock(*block);
@@ -196,7 +188,7 @@ int runAdding(const QCommandLineParser& parser, Streams io, bool replacing)
     ShaderCatalogue catalogue(cataloguePath(parser));
     Step step = authoring::loadFile(Session(), library, catalogue);
     if (!step.done())
-        return fail(io, library, step.message);
+        return fail(io, library, step.refusal);
     if (replacing) {
         const QString rowText = args.takeFirst();
         bool isNumber = false;
@@ -206,13 +198,15 @@ int runAdding(const QCommandLineParser& parser, Streams io, bool replacing)
         step = authoring::replaceMaterial(step.session, row, args.at(0), args.at(1), QString(),
                                           catalogue);
         if (!step.done())
-            return fail(io, library, step.message);
+            return fail(io, library, step.refusal);
     }
     for (int i = 0; !replacing && i + 1 < args.size(); i += 2) {
         step =
             authoring::addMaterial(step.session, args.at(i), args.at(i + 1), QString(), catalogue);
         if (!step.done())
-            return fail(io, library, QStringLiteral("%1: %2").arg(args.at(i), step.message));
+            return fail(io, library,
+                        mtls::refusal(step.refusal.kind,
+                                      QStringLiteral("%1: %2").arg(args.at(i), step.refusal.text)));
     }
     return saveAs(step.session, out, catalogue, io);
 }
@@ -247,15 +241,16 @@ int runFromModel(const QCommandLineParser& parser, Streams io)
     if (models.isEmpty() || (folder.isEmpty() && !dryRun))
         return usageError(io, QStringLiteral("from-model takes MODEL.mdl... -o DIR"));
     if (!dryRun && !QDir().mkpath(folder))
-        return fail(io, folder, QStringLiteral("Cannot create the folder"));
+        return fail(io, folder,
+                    mtls::refusal(mtls::Refusal::Io, QStringLiteral("Cannot create the folder")));
     std::optional<ShaderCatalogue> catalogue;
     if (!dryRun)
         catalogue.emplace(cataloguePath(parser));
     int status = Success;
     for (const QString& model : models) {
         const authoring::ModelPlan plan = authoring::readModelPlan(model);
-        if (!plan.message.isEmpty()) {
-            status = std::max(status, fail(io, model, plan.message));
+        if (plan.refusal) {
+            status = std::max(status, fail(io, model, plan.refusal));
             continue;
         }
         if (dryRun) {
@@ -268,7 +263,7 @@ int runFromModel(const QCommandLineParser& parser, Streams io)
         const Step step =
             authoring::importModel(Session::cleared(), plan.materials, QString(), *catalogue);
         if (!step.done()) {
-            status = std::max(status, fail(io, model, step.message));
+            status = std::max(status, fail(io, model, step.refusal));
             continue;
         }
         const QString out =

@@ -3,6 +3,7 @@
 // `out` and its errors to `err`.
 
 #include "mtls/block.h"
+#include "mtls/refusal.h"
 
 #include <QStringList>
 
@@ -38,6 +39,13 @@ int diff(const QString& a, const QString& b, Streams io);
 // The two forms of `dump`, text or JSON, written to `out` as the block is read; false when
 // `data` is not an MTLs block.
 bool writeDump(const QByteArray& data, bool json, QTextStream& out);
+
+// The exit status of a refusal: 2 for usage and I/O, 1 for everything about the input.
+int exitStatus(const mtls::Refusal& refusal);
+// "Invalid File": the data is no MTLs block.
+mtls::Refusal notLibrary();
+// "mtls: <path>: <text>" on `err`; returns the refusal's exit status.
+int refuse(QTextStream& err, const QString& path, const mtls::Refusal& refusal);
 
 // Reads and decodes `path`; on failure reports why on `err` (the editor's words) and sets
 // `status` to the exit status that failure calls for.

@@ -279,11 +279,8 @@ int pack(const QString& json, const QString& out, Streams io)
         report(io.err, json, packer.in.problem);
         return Problems;
     }
-    const QString failure = mtls::storeLibrary(out, result);
-    if (!failure.isEmpty()) {
-        report(io.err, out, failure);
-        return Failure;
-    }
+    if (const mtls::Refusal failed = mtls::storeLibrary(out, result))
+        return refuse(io.err, out, failed);
     return Success;
 }
 
