@@ -190,7 +190,7 @@ Step importModel(const Session& before, const QVector<PlannedMaterial>& plan,
 Step saveLibrary(const Session& before, const QString& path, const ShaderCatalogue& catalogue)
 {
     mtls::WriteOptions options;
-    options.savePath = path;
+    options.savePath = mtls::absolutePath(path);
     const mtls::WriteResult result =
         mtls::writeLibrary(before.grid, before.dictionary, catalogue, options);
     if (result.refusal.kind == mtls::Refusal::Content)

@@ -2,6 +2,7 @@
 
 #include "catalogue/shadercatalogue.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
@@ -133,6 +134,18 @@ Refusal storeInPlace(const QString& path, const QByteArray& bytes)
 }
 
 } // namespace
+
+QString absolutePath(const QString& path)
+{
+    if (QDir::isAbsolutePath(path))
+        return QDir::cleanPath(path);
+    QString base = QDir::currentPath(); // getcwd(): every link on the way resolved
+    const QString shell = QString::fromLocal8Bit(qgetenv("PWD"));
+    if (QDir::isAbsolutePath(shell) &&
+        QFileInfo(shell).canonicalFilePath() == QFileInfo(base).canonicalFilePath())
+        base = shell;
+    return QDir::cleanPath(base + QLatin1Char('/') + path);
+}
 
 Refusal outputRefusal(const QString& path)
 {

@@ -44,6 +44,11 @@ Refusal storeLibrary(const QString& path, const WriteResult& result);
 // (a device, a pipe, a folder, or a link to one): nothing may be renamed over those.
 Refusal outputRefusal(const QString& path);
 
+// `path` made absolute and clean the way the user reached it: through the shell's current
+// folder (PWD) when that is where we are, so a folder reached through a link keeps the link's
+// name. Links are never resolved: texture hashes are made from this path.
+QString absolutePath(const QString& path);
+
 // Tests stand in with this for a folder that takes no new file, which root cannot be
 // refused: when set and true for `path`, the save acts as if no temporary file could be made.
 extern bool (*temporaryFileRefused)(const QString& path);

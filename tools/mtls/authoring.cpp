@@ -151,6 +151,17 @@ int runShaders(const QCommandLineParser& parser, Streams io)
 
 // ---- add and replace --------------------------------------------------------------------
 
+mtls::Refusal unknownShader(const QString& shader, const ShaderCatalogue& catalogue,
+                            const QString& cataloguePath)
+{
+    const QString key = ShaderCatalogue::shadersKey(shader);
+    if (catalogue.contains(key))
+        return {};
+    return mtls::refusal(mtls::Refusal::Content,
+                         QStringLiteral("unknown shader \"%1\": %2 has no %3 entry")
+                             .arg(shader, savePathOf(cataloguePath), key));
+}
+
 void setupAdd(QCommandLineParser& parser)
 {
     parser.addPositionalArgument(QStringLiteral("LIB"), QStringLiteral("The library to open."));
@@ -185,10 +196,17 @@ int runAdding(const QCommandLineParser& parser, Streams io, bool replacing)
                                         : QStringLiteral("add takes LIB NAME SHADER "
                                                          "[NAME SHADER...] -o OUT"));
     const QString library = args.takeFirst();
-    ShaderCatalogue catalogue(cataloguePath(parser));
+    if (const mtls::Refusal notFile = mtls::outputRefusal(savePathOf(out)))
+        return fail(io, out, notFile);
+    const QString cataloguePath = cli::cataloguePath(parser);
+    ShaderCatalogue catalogue(cataloguePath);
     Step step = authoring::loadFile(Session(), library, catalogue);
     if (!step.done())
         return fail(io, library, step.refusal);
+    // The dialog offers only the shaders the catalogue lists; a typed name gets the same rule.
+    for (int i = replacing ? 2 : 1; i < args.size(); i += 2)
+        if (const mtls::Refusal unknown = unknownShader(args.at(i), catalogue, cataloguePath))
+            return fail(io, library, unknown);
     if (replacing) {
         const QString rowText = args.takeFirst();
         bool isNumber = false;
@@ -233,6 +251,33 @@ void setupFromModel(QCommandLineParser& parser)
     addCatalogueOption(parser);
 }
 
+QString outputOf(const QString& model, const QString& folder)
+{
+    return QDir(folder).filePath(QFileInfo(model).completeBaseName() + QStringLiteral(".mtls"));
+}
+
+// The library each model gives, refused before anything is written when two models would
+// write the same file or the file cannot be one.
+bool outputsFree(const QStringList& models, const QString& folder, Streams io, int& status)
+{
+    QStringList outputs;
+    for (const QString& model : models) {
+        const QString out = savePathOf(outputOf(model, folder));
+        const int first = outputs.indexOf(out);
+        mtls::Refusal refusal = mtls::outputRefusal(out);
+        if (first >= 0)
+            refusal = mtls::refusal(
+                mtls::Refusal::Usage,
+                QStringLiteral("%1 and %2 would both write %3").arg(models.at(first), model, out));
+        if (refusal) {
+            status = fail(io, model, refusal);
+            return false;
+        }
+        outputs.append(out);
+    }
+    return true;
+}
+
 int runFromModel(const QCommandLineParser& parser, Streams io)
 {
     const QStringList models = parser.positionalArguments();
@@ -240,17 +285,21 @@ int runFromModel(const QCommandLineParser& parser, Streams io)
     const QString folder = parser.value(Output);
     if (models.isEmpty() || (folder.isEmpty() && !dryRun))
         return usageError(io, QStringLiteral("from-model takes MODEL.mdl... -o DIR"));
-    if (!dryRun && !QDir().mkpath(folder))
-        return fail(io, folder,
-                    mtls::refusal(mtls::Refusal::Io, QStringLiteral("Cannot create the folder")));
+    int status = Success;
+    if (!dryRun && !outputsFree(models, folder, io, status))
+        return status;
     std::optional<ShaderCatalogue> catalogue;
     if (!dryRun)
         catalogue.emplace(cataloguePath(parser));
-    int status = Success;
     for (const QString& model : models) {
         const authoring::ModelPlan plan = authoring::readModelPlan(model);
         if (plan.refusal) {
             status = std::max(status, fail(io, model, plan.refusal));
+            continue;
+        }
+        if (plan.materials.isEmpty()) {
+            io.err << "mtls: no materials in " << model << '\n';
+            status = std::max(status, int(Problems));
             continue;
         }
         if (dryRun) {
@@ -266,9 +315,22 @@ int runFromModel(const QCommandLineParser& parser, Streams io)
             status = std::max(status, fail(io, model, step.refusal));
             continue;
         }
-        const QString out =
-            QDir(folder).filePath(QFileInfo(model).completeBaseName() + QStringLiteral(".mtls"));
+        // The folder is made only once there is something to put in it.
+        if (!QDir().mkpath(folder))
+            return std::max(
+                status,
+                fail(io, folder,
+                     mtls::refusal(mtls::Refusal::Io, QStringLiteral("Cannot create the folder"))));
+        const QString out = outputOf(model, folder);
         status = std::max(status, saveAs(step.session, out, *catalogue, io));
+        // As with a cut library: what could be read is saved, and the cut is said.
+        if (plan.damaged)
+            status = std::max(
+                status,
+                fail(io, model,
+                     mtls::refusal(mtls::Refusal::Truncated,
+                                   QStringLiteral("the model is cut short: %1 materials read")
+                                       .arg(plan.materials.size()))));
     }
     return status;
 }

@@ -50,7 +50,31 @@ const char* const NothingLoadedMessage = "No MTL data loaded. Load/add a Materia
 
 QString savePathOf(const QString& path)
 {
-    return QDir::cleanPath(QFileInfo(path).absoluteFilePath());
+    return mtls::absolutePath(path);
+}
+
+bool isStandardOutput(const QString& path)
+{
+    return path == QLatin1String("-");
+}
+
+mtls::Refusal outputRefusal(const QString& path)
+{
+    return isStandardOutput(path) ? mtls::Refusal() : mtls::outputRefusal(path);
+}
+
+int storeOutput(const QString& out, const mtls::WriteResult& result, Streams io)
+{
+    if (!isStandardOutput(out))
+        return refuse(io.err, out, mtls::storeLibrary(out, result));
+    io.out.flush();
+    QIODevice* device = io.out.device();
+    if (!device || device->write(result.bytes) != result.bytes.size())
+        return refuse(
+            io.err, QStringLiteral("standard output"),
+            mtls::refusal(mtls::Refusal::Io, QStringLiteral("Cannot write file : ") +
+                                                 (device ? device->errorString() : QString())));
+    return Success;
 }
 
 void report(QTextStream& err, const QString& path, const QString& text)
@@ -78,6 +102,8 @@ int exitStatus(const mtls::Refusal& refusal)
 
 int refuse(QTextStream& err, const QString& path, const mtls::Refusal& refusal)
 {
+    if (!refusal)
+        return Success;
     report(err, path, refusal.text);
     return exitStatus(refusal);
 }
@@ -204,6 +230,9 @@ int resaveLibrary(const QString& in, const QString& out, const QString& catalogu
         report(io.err, in, QStringLiteral("a model file is no library: open it in the editor"));
         return Failure;
     }
+    // Refused before the load teaches the catalogue anything.
+    if (const mtls::Refusal notFile = outputRefusal(out))
+        return refuse(io.err, out, notFile);
     const mtls::FileBytes file = mtls::readLibraryFile(in);
     if (file.refusal)
         return refuse(io.err, in, file.refusal);
@@ -223,7 +252,8 @@ int resaveLibrary(const QString& in, const QString& out, const QString& catalogu
                       mtls::refusal(mtls::Refusal::Content, QLatin1String(NothingLoadedMessage)));
     library->records = {}; // taught already
 
-    const QString savePath = savePathOf(out);
+    // Sent to standard output, the hashes are those of a save over the input.
+    const QString savePath = savePathOf(isStandardOutput(out) ? in : out);
     mtls::WriteResult result;
     {
         const ShaderCatalogue reading(catalogue);
@@ -231,8 +261,8 @@ int resaveLibrary(const QString& in, const QString& out, const QString& catalogu
     }
     if (result.refusal)
         return refuse(io.err, out, result.refusal);
-    if (const mtls::Refusal failed = mtls::storeLibrary(savePath, result))
-        return refuse(io.err, out, failed);
+    if (const int failed = storeOutput(isStandardOutput(out) ? out : savePath, result, io))
+        return failed;
     // The file is written as the editor writes it; what it left behind is said.
     const QStringList lost = losses(file.data, *library);
     library.reset(); // only the saved bytes are needed from here on

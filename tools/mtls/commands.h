@@ -4,6 +4,7 @@
 
 #include "mtls/block.h"
 #include "mtls/refusal.h"
+#include "mtls/writer.h"
 
 #include <QStringList>
 
@@ -53,6 +54,12 @@ std::optional<mtls::Block> readBlock(const QString& path, QTextStream& err, int&
 
 // The absolute, clean path the save dialog would hand the editor: texture hashes depend on it.
 QString savePathOf(const QString& path);
+// "-" stands for standard output where a command writes a library.
+bool isStandardOutput(const QString& path);
+// Why `path` cannot take a library (see mtls::outputRefusal); never for "-".
+mtls::Refusal outputRefusal(const QString& path);
+// Stores `result` at `out` or sends it to standard output; the exit status.
+int storeOutput(const QString& out, const mtls::WriteResult& result, Streams io);
 // What the save button says when there is nothing to save.
 extern const char* const NothingLoadedMessage;
 
