@@ -129,16 +129,6 @@ private slots:
         QCOMPARE(shaders.json()["shaders"].toArray(), expected);
     }
 
-    void nonUtf8FileNameIsRefusedByPosition()
-    {
-        // QProcess cannot pass such bytes: the shell makes the file and the argument.
-        const QString script = R"(n=lib$(printf '\303'); printf x >"$n"; "$0" resave "$n" out)";
-        const auto run = runTool("sh", {"-c", script, MTLS_BINARY});
-        QCOMPARE(run.status, 2);
-        QVERIFY(run.err == "mtls: argument 2 is not valid UTF-8; file names must be UTF-8\n");
-        QVERIFY(!QFile::exists("out"));
-    }
-
     // Eye_L's shader is unknown, so its import writes; Jersey's has a parameter without a type.
     void refusedWorkingWriteKeepsTheWindow()
     {

@@ -58,7 +58,7 @@ QString exactText(const QByteArray& bytes)
                            : (lead >> 4) == 14 ? 3
                            : (lead >> 3) == 30 ? 4
                                                : 0;
-        char32_t code = lead & (0xFF >> (length + 1));
+        char32_t code = length == 1 ? lead : lead & (0xFF >> (length + 1));
         bool valid = length > 0 && i + length <= bytes.size();
         for (int k = 1; valid && k < length; ++k) {
             const uchar next = uchar(bytes.at(i + k));
@@ -72,7 +72,11 @@ QString exactText(const QByteArray& bytes)
             ++i;
             continue;
         }
-        text += QString::fromUcs4(&code, 1);
+        // Not fromUcs4(), which drops a byte-order mark as fromUtf8() does.
+        if (QChar::requiresSurrogates(code))
+            text.append(QChar(QChar::highSurrogate(code))).append(QChar(QChar::lowSurrogate(code)));
+        else
+            text += QChar(ushort(code));
         i += length;
     }
     return text;
