@@ -72,7 +72,7 @@ void MainWindow::add_material(QString Model_ID, QString Shader)
     }();
     // A write that did not go through leaves the window showing what it showed.
     if (!step.done()) {
-        warn(step.message);
+        warn(step.refusal.text);
         return;
     }
     printHashLines(step.hashLines);
@@ -106,8 +106,8 @@ void MainWindow::merge_MDL(QString filename)
     // The import starts from the empty view, in a history of its own.
     startHistory(authoring::Session::cleared());
     const authoring::ModelPlan plan = authoring::readModelPlan(filename);
-    if (!plan.message.isEmpty()) {
-        warn(plan.message);
+    if (plan.refusal) {
+        warn(plan.refusal.text);
         return;
     }
     // Only the library built by the last add is ever seen.
@@ -119,7 +119,7 @@ void MainWindow::merge_MDL(QString filename)
     if (step.session.loaded)
         pushStep(tr("Import %1").arg(QFileInfo(filename).fileName()), step.session);
     if (!step.done())
-        warn(step.message);
+        warn(step.refusal.text);
 }
 
 void MainWindow::deleteSelectedMaterials()
@@ -132,7 +132,7 @@ void MainWindow::deleteSelectedMaterials()
     const QVector<int> rows(chosen.begin(), chosen.end());
     const authoring::Step step = authoring::deleteRows(state, rows);
     if (!step.done()) {
-        statusBar()->showMessage(step.message, EditNoteMilliseconds);
+        statusBar()->showMessage(step.refusal.text, EditNoteMilliseconds);
         return;
     }
     const QString name = state.grid.text(rows.value(0), mtls::ModelIdColumn);
@@ -155,12 +155,16 @@ void MainWindow::materialsEdited(const QModelIndex& topLeft, const QModelIndex& 
             if (column >= state.grid.columnCount || state.grid.rows[r].value(column) == typed)
                 continue;
             const authoring::Step step =
-                state.loaded ? authoring::editCell(state, r, column, typed)
-                             : authoring::Step{state, tr("Open a library to edit its cells."), {}};
+                state.loaded
+                    ? authoring::editCell(state, r, column, typed)
+                    : authoring::Step{state,
+                                      mtls::refusal(mtls::Refusal::Usage,
+                                                    tr("Open a library to edit its cells.")),
+                                      {}};
             if (!step.done()) {
                 // The cell keeps the text it had.
                 applyState(state, QPoint(column, r));
-                statusBar()->showMessage(step.message, EditNoteMilliseconds);
+                statusBar()->showMessage(step.refusal.text, EditNoteMilliseconds);
                 continue;
             }
             pushStep(tr("Edit %1").arg(step.session.grid.text(r, mtls::ModelIdColumn)),

@@ -115,7 +115,7 @@ void MainWindow::open_mtl(QString filename)
     }
     noteUnsavedCatalogue();
     if (!step.done()) {
-        warn(step.message);
+        warn(step.refusal.text);
         return;
     }
     startHistory(step.session);
@@ -376,7 +376,7 @@ bool MainWindow::saveLibrary()
     }
     printHashLines(step.hashLines);
     if (!step.done()) {
-        warn(step.message);
+        warn(step.refusal.text);
         return false;
     }
     // The saved file is read back, so that the window shows what is on disk; the history
@@ -390,7 +390,7 @@ bool MainWindow::saveLibrary()
     if (reloaded.done())
         settleSaved(reloaded.session);
     else
-        warn(reloaded.message);
+        warn(reloaded.refusal.text);
     if (announce)
         warn(QStringLiteral("File Saved Successfully."));
     announce_save = false;
@@ -419,8 +419,8 @@ void MainWindow::rebuild_mtltempFile(QString filename)
     tables.grid = materialGrid();
     const ShaderCatalogue catalogue;
     const mtls::WriteResult result = authoring::writeWorkingFile(tables, filename, catalogue);
-    if (result.outcome != mtls::WriteResult::Written) {
-        warn(result.message);
+    if (result.refusal) {
+        warn(result.refusal.text);
         return;
     }
     printHashLines(result.hashDebugLines);

@@ -171,26 +171,25 @@ std::optional<ModelFile> readModelFile(const QByteArray& data)
     return readModelFile(data.constData(), data.size());
 }
 
-std::optional<ModelFile> readModelFileAt(const QString& path, QString& error)
+ModelFileRead readModelFileAt(const QString& path)
 {
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        error = QStringLiteral("Cannot open file : ") + file.errorString();
-        return std::nullopt;
-    }
+    if (!file.open(QIODevice::ReadOnly))
+        return {std::nullopt,
+                mtls::refusal(mtls::Refusal::Io,
+                              QStringLiteral("Cannot open file : ") + file.errorString())};
     const qint64 size = file.size();
-    if (size == 0)
-        return std::nullopt;
     // Mapped, the reader touches only the pages of the names and chunk heads it follows.
-    if (const uchar* mapped = file.map(0, size))
-        return readModelFile(reinterpret_cast<const char*>(mapped), size);
-    // Where the file cannot be mapped it is read whole, as far as one buffer reaches.
-    const QByteArray data = file.read(qMin<qint64>(size, std::numeric_limits<int>::max() - 64));
-    if (file.error() != QFileDevice::NoError) {
-        error = QStringLiteral("Cannot read file : ") + file.errorString();
-        return std::nullopt;
-    }
-    return readModelFile(data);
+    if (size > 0)
+        if (const uchar* mapped = file.map(0, size))
+            return {readModelFile(reinterpret_cast<const char*>(mapped), size), {}};
+    // A pipe, or a file that cannot be mapped, is read to its end, as far as one buffer reaches.
+    const QByteArray data = file.read(std::numeric_limits<int>::max() - 64);
+    if (file.error() != QFileDevice::NoError)
+        return {std::nullopt,
+                mtls::refusal(mtls::Refusal::Io,
+                              QStringLiteral("Cannot read file : ") + file.errorString())};
+    return {readModelFile(data), {}};
 }
 
 QString shaderForPart(const QString& materialName, bool hasHips)

@@ -2,6 +2,8 @@
 // The parts of a model file (.mdl) that name its materials, and the rules that pick a shader
 // for a material from its part name.
 
+#include "mtls/refusal.h"
+
 #include <QByteArray>
 #include <QStringList>
 #include <QVector>
@@ -23,8 +25,12 @@ struct ModelFile {
 std::optional<ModelFile> readModelFile(const QByteArray& data);
 std::optional<ModelFile> readModelFile(const char* data, qint64 size);
 // The model file at `path`, read to its end whatever its size (it is mapped, not copied).
-// Nothing when it is no model file, and then `error` says why when it could not be read.
-std::optional<ModelFile> readModelFileAt(const QString& path, QString& error);
+// No model when it is no model file; the refusal (Io) says why when it could not be read.
+struct ModelFileRead {
+    std::optional<ModelFile> model;
+    mtls::Refusal refusal;
+};
+ModelFileRead readModelFileAt(const QString& path);
 
 // Full shader name for a material name, by the part-name rules.
 QString shaderForPart(const QString& materialName, bool hasHips);

@@ -14,9 +14,9 @@ namespace {
 
 const char* const InvalidFileMessage = "Invalid File";
 
-Step refused(const Session& before, const QString& message)
+Step refused(const Session& before, const mtls::Refusal& refusal)
 {
-    return {before, message, {}};
+    return {before, refusal, {}};
 }
 
 // An empty row of the grid's width: what a new table row holds before anything is set.
@@ -88,12 +88,12 @@ Step loadBytes(const Session& before, const QByteArray& data, const QString& pat
                ShaderCatalogue& catalogue)
 {
     // Counted before anything is built: a library too large to show teaches nothing.
-    const QString tooLarge = mtls::tooLargeMessage(data);
-    if (!tooLarge.isEmpty())
+    if (const mtls::Refusal tooLarge = mtls::tooLarge(data))
         return refused(before, tooLarge);
     const std::optional<mtls::Block> block = mtls::decode(data);
     if (!block)
-        return refused(before, QLatin1String(InvalidFileMessage));
+        return refused(before,
+                       mtls::refusal(mtls::Refusal::NotLibrary, QLatin1String(InvalidFileMessage)));
     std::optional<mtls::LoadedLibrary> library = mtls::loadBlock(*block, catalogue);
     Session after;
     after.dictionary.reserve(library->dictionary.size());
@@ -112,8 +112,8 @@ Step loadBytes(const Session& before, const QByteArray& data, const QString& pat
 Step loadFile(const Session& before, const QString& path, ShaderCatalogue& catalogue)
 {
     const mtls::FileBytes file = mtls::readLibraryFile(path);
-    if (!file.error.isEmpty())
-        return refused(before, file.error);
+    if (file.refusal)
+        return refused(before, file.refusal);
     return loadBytes(before, file.data, path, catalogue);
 }
 
@@ -123,15 +123,11 @@ mtls::WriteResult writeWorkingFile(const Session& state, const QString& path,
     mtls::WriteOptions options;
     options.preview = true;
     mtls::WriteResult result = mtls::writeLibrary(state.grid, state.dictionary, catalogue, options);
-    if (result.outcome == mtls::WriteResult::StringLimit)
-        result.outcome = mtls::WriteResult::Refused;
-    if (result.outcome != mtls::WriteResult::Written || path.isEmpty())
+    if (result.refusal || path.isEmpty())
         return result;
-    const QString error = mtls::storeLibrary(path, result);
-    if (!error.isEmpty()) {
-        result.outcome = mtls::WriteResult::Refused;
-        result.message = error;
-    }
+    result.refusal = mtls::storeLibrary(path, result);
+    if (result.refusal)
+        result.bytes.clear();
     return result;
 }
 
@@ -144,12 +140,12 @@ Step addMaterial(const Session& before, const QString& name, const QString& shad
            buildMaterialRow(row, name, shader, catalogue.shaderCells(shader),
                             catalogue.paramCount(shader)));
     const mtls::WriteResult result = writeWorkingFile(session, workingPath, catalogue);
-    if (result.outcome != mtls::WriteResult::Written)
-        return refused(before, result.message);
+    if (result.refusal)
+        return refused(before, result.refusal);
     // The reload reads back exactly what was committed.
     Step reloaded = loadBytes(session, result.bytes, workingPath, catalogue);
     if (!reloaded.done())
-        return refused(before, reloaded.message);
+        return refused(before, reloaded.refusal);
     reloaded.hashLines = result.hashDebugLines;
     return reloaded;
 }
@@ -170,12 +166,16 @@ Step editCell(const Session& before, int row, int column, const mtls::Cell& text
 {
     if (row < 0 || row >= before.grid.rows.size() || column < 0 ||
         column >= before.grid.columnCount)
-        return refused(before,
-                       QStringLiteral("No cell at row %1, column %2.").arg(row).arg(column));
+        return refused(
+            before,
+            mtls::refusal(mtls::Refusal::Usage,
+                          QStringLiteral("No cell at row %1, column %2.").arg(row).arg(column)));
     if (column == mtls::CountColumn && !mtls::parameterCount(text.value_or(QString())))
-        return refused(before, QStringLiteral("SubMtls # takes a whole number from 0 to 65535, "
-                                              "not \"%1\".")
-                                   .arg(text.value_or(QString())));
+        return refused(before,
+                       mtls::refusal(mtls::Refusal::Content,
+                                     QStringLiteral("SubMtls # takes a whole number from 0 to "
+                                                    "65535, not \"%1\".")
+                                         .arg(text.value_or(QString()))));
     Session after = before;
     mtls::GridRow& cells = after.grid.rows[row];
     if (cells.size() <= column)
@@ -194,7 +194,8 @@ Step deleteRows(const Session& before, const QVector<int>& rows)
         if (row >= 0 && row < after.grid.rows.size())
             after.grid.rows.remove(row);
     if (after.grid.rows.size() == before.grid.rows.size())
-        return refused(before, QStringLiteral("Select the materials to delete."));
+        return refused(before, mtls::refusal(mtls::Refusal::Usage,
+                                             QStringLiteral("Select the materials to delete.")));
     for (int r = 0; r < after.grid.rows.size(); ++r)
         if (after.grid.rows[r].size() > mtls::IndexColumn)
             after.grid.rows[r][mtls::IndexColumn] = QString::number(r);
@@ -220,8 +221,8 @@ QString rowProblem(const Session& state, int row, const ShaderCatalogue& catalog
     mtls::WriteOptions options;
     options.preview = true;
     const mtls::WriteResult result = mtls::writeLibrary(single, {}, catalogue, options);
-    if (result.outcome == mtls::WriteResult::Refused)
-        return who + QStringLiteral(": ") + result.message +
+    if (result.refusal.kind == mtls::Refusal::Content)
+        return who + QStringLiteral(": ") + result.refusal.text +
                QStringLiteral(" (a save refuses this)");
     return QString();
 }
@@ -229,11 +230,13 @@ QString rowProblem(const Session& state, int row, const ShaderCatalogue& catalog
 ModelPlan readModelPlan(const QString& path)
 {
     // Mapped, not read into memory: a model is followed to its end whatever its size.
-    QString error;
-    const std::optional<ModelFile> model = readModelFileAt(path, error);
-    if (!model)
-        return {{}, error.isEmpty() ? QString::fromLatin1(InvalidFileMessage) : error};
-    return {materialPlan(*model), {}};
+    const ModelFileRead read = readModelFileAt(path);
+    if (read.refusal)
+        return {{}, read.refusal, false};
+    if (!read.model)
+        return {
+            {}, mtls::refusal(mtls::Refusal::NotLibrary, QLatin1String(InvalidFileMessage)), false};
+    return {materialPlan(*read.model), {}, read.model->damaged};
 }
 
 Step importModel(const Session& before, const QVector<PlannedMaterial>& plan,
@@ -245,7 +248,7 @@ Step importModel(const Session& before, const QVector<PlannedMaterial>& plan,
         Step next =
             addMaterial(built.session, material.name, material.shader, workingPath, catalogue);
         if (!next.done()) {
-            built.message = next.message;
+            built.refusal = next.refusal;
             return built;
         }
         built.session = std::move(next.session);
@@ -257,19 +260,15 @@ Step importModel(const Session& before, const QVector<PlannedMaterial>& plan,
 Step saveLibrary(const Session& before, const QString& path, const ShaderCatalogue& catalogue)
 {
     mtls::WriteOptions options;
-    options.savePath = path;
+    options.savePath = mtls::absolutePath(path);
     const mtls::WriteResult result =
         mtls::writeLibrary(before.grid, before.dictionary, catalogue, options);
-    if (result.outcome == mtls::WriteResult::Refused)
-        return refused(before, result.message);
-    const QString error = mtls::storeLibrary(path, result);
-    if (!error.isEmpty())
-        return refused(before, error);
+    if (result.refusal.kind == mtls::Refusal::Content)
+        return refused(before, result.refusal);
+    if (const mtls::Refusal failed = mtls::storeLibrary(path, result))
+        return refused(before, failed);
     // The materials ahead of one that stops the save at the string limit were hashed too.
-    Step step{before, {}, result.hashDebugLines};
-    if (result.outcome == mtls::WriteResult::StringLimit)
-        step.message = result.message;
-    return step;
+    return {before, result.refusal, result.hashDebugLines};
 }
 
 } // namespace authoring

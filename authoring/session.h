@@ -32,9 +32,9 @@ struct Session {
 
 struct Step {
     Session session;
-    QString message;       // why the step stopped; empty when it went through
+    mtls::Refusal refusal; // why the step stopped; None when it went through
     QStringList hashLines; // "CACHE: ..." lines of a write that reached the disk
-    bool done() const { return message.isEmpty(); }
+    bool done() const { return !refusal; }
 };
 
 // The label over the materials table for a file.
@@ -52,7 +52,7 @@ Step loadBytes(const Session& before, const QByteArray& data, const QString& pat
 
 // The working write: the state's tables as a library with preview options, stored at `path`
 // (kept in memory only when it is empty). Anything but a whole library written comes back
-// Refused with its message, and then no file is touched.
+// with its refusal, and then no file is touched.
 mtls::WriteResult writeWorkingFile(const Session& state, const QString& path,
                                    const ShaderCatalogue& catalogue);
 
@@ -78,7 +78,8 @@ QString rowProblem(const Session& state, int row, const ShaderCatalogue& catalog
 // The materials a model file asks for; the message says why there are none to take.
 struct ModelPlan {
     QVector<PlannedMaterial> materials;
-    QString message; // "Cannot open file : ..." or "Invalid File"; empty on success
+    mtls::Refusal refusal; // Io "Cannot open file : ..." or NotLibrary "Invalid File"
+    bool damaged = false;  // the model ends or points outside itself before its last chunk
 };
 ModelPlan readModelPlan(const QString& path);
 

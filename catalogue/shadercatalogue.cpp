@@ -3,6 +3,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSettings>
+#include <QTextCodec>
 #include <algorithm>
 
 namespace {
@@ -193,4 +194,27 @@ void ShaderCatalogue::sync()
         if (!unsaved->values.contains(it.key()))
             unsaved->values.insert(it.key(), it.value());
     learnt.clear();
+}
+
+mtls::Refusal ShaderCatalogue::refusalFor(const QString& path)
+{
+    QFile file(path);
+    if (!QFileInfo(path).isFile() || !file.open(QIODevice::ReadOnly))
+        return {};
+    const QByteArray bytes = file.readAll();
+    QString why;
+    if (bytes.startsWith("MTLs"))
+        why = QStringLiteral("it is an MTLs library");
+    else if (bytes.contains('\0'))
+        why = QStringLiteral("it holds a zero byte");
+    else {
+        QTextCodec::ConverterState state;
+        QTextCodec::codecForName("UTF-8")->toUnicode(bytes.constData(), bytes.size(), &state);
+        if (state.invalidChars > 0 || state.remainingChars > 0)
+            why = QStringLiteral("it is not UTF-8 text");
+    }
+    if (why.isEmpty())
+        return {};
+    return mtls::refusal(mtls::Refusal::Usage,
+                         QStringLiteral("not a shader catalogue (%1); left as it is").arg(why));
 }

@@ -2,6 +2,7 @@
 // The shader catalogue: what the loads have learnt about shaders and parameter names. Backed
 // by an INI file (QSettings) or, for tools and tests that must not touch the disk, by memory.
 
+#include "mtls/refusal.h"
 #include <QHash>
 #include <QString>
 #include <QStringList>
@@ -47,6 +48,10 @@ public:
     // Why the catalogue file at `path` could not take what this program learnt ("" when it
     // could, or was never asked to).
     static QString unsavedReason(const QString& path);
+    // Usage when the file at `path` exists and is no INI text (an MTLs library, a zero byte,
+    // bytes that are not UTF-8): it is left alone rather than rewritten. An empty file is an
+    // empty catalogue.
+    static mtls::Refusal refusalFor(const QString& path);
     struct Unsaved;
 
     static QString paramsKey(const QString& fullShader)

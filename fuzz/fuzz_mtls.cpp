@@ -32,8 +32,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     FUZZ_REQUIRE(library.grid.rows.size() <= block->materials.size(), "rows the data lacks");
     const mtls::WriteResult saved =
         mtls::rebuildLibrary(library, catalogue, QStringLiteral("/m/Characters/a/b.mtls"));
-    if (saved.outcome != mtls::WriteResult::Written) {
-        FUZZ_REQUIRE(saved.bytes.isEmpty(), saved.message);
+    if (saved.refusal) {
+        FUZZ_REQUIRE(saved.bytes.isEmpty(), saved.refusal.text);
         return 0;
     }
     const std::optional<mtls::Block> again = mtls::decode(saved.bytes);

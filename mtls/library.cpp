@@ -247,11 +247,11 @@ std::optional<TableCells> tableCells(const QByteArray& data)
     return need;
 }
 
-QString tooLargeMessage(const QByteArray& data)
+Refusal tooLarge(const QByteArray& data)
 {
     const std::optional<TableCells> cells = tableCells(data);
     if (!cells || cells->total() <= MaxTableCells)
-        return QString();
+        return {};
     const QLocale numbers(QLocale::English);
     auto count = [&numbers](qint64 n, const char* one, const char* many) {
         return numbers.toString(n) + QLatin1Char(' ') + QLatin1String(n == 1 ? one : many);
@@ -260,10 +260,11 @@ QString tooLargeMessage(const QByteArray& data)
     // Name the width when the rows rather than the dictionary make the library too large.
     if (cells->rows * cells->columns > 3 * cells->strings)
         materials += QStringLiteral(" of ") + count(cells->columns, "column", "columns");
-    return QStringLiteral("This library is too large to show: %1 and %2; the editor shows at "
-                          "most %3 cells.")
-        .arg(count(cells->strings, "dictionary string", "dictionary strings"), materials,
-             numbers.toString(MaxTableCells));
+    return refusal(Refusal::TooLarge,
+                   QStringLiteral("This library is too large to show: %1 and %2; the editor "
+                                  "shows at most %3 cells.")
+                       .arg(count(cells->strings, "dictionary string", "dictionary strings"),
+                            materials, numbers.toString(MaxTableCells)));
 }
 
 } // namespace mtls

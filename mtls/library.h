@@ -4,6 +4,7 @@
 // block out into them.
 
 #include "mtls/block.h"
+#include "mtls/refusal.h"
 
 #include <QHash>
 #include <QVariant>
@@ -89,9 +90,9 @@ constexpr qint64 MaxTableCells = 3000000;
 // What layoutBlock would lay out for `data`, counted in one pass that keeps no string and
 // no record. Nothing when the data is not an MTLs block.
 std::optional<TableCells> tableCells(const QByteArray& data);
-// "This library is too large to show: ..." when `data` needs more than MaxTableCells, else
-// "". The editor and every mtls command that reads a library whole refuse it with this.
-QString tooLargeMessage(const QByteArray& data);
+// "This library is too large to show: ..." (TooLarge) when `data` needs more than
+// MaxTableCells. The editor and every mtls command that reads a library whole refuse it so.
+Refusal tooLarge(const QByteArray& data);
 
 // Cell text of a global shader flag item: "Global@ShaderFlag<first>-<second>".
 QString globalFlagText(quint16 first, quint16 second);

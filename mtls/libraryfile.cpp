@@ -2,7 +2,9 @@
 
 #include "catalogue/shadercatalogue.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSaveFile>
 
 namespace mtls {
@@ -12,13 +14,39 @@ FileBytes readLibraryFile(const QString& path)
     FileBytes result;
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
-        result.error = QStringLiteral("Cannot open file : ") + file.errorString();
+        result.refusal =
+            refusal(Refusal::Io, QStringLiteral("Cannot open file : ") + file.errorString());
         return result;
     }
-    // Asking for more than the file holds would reserve that much memory for every read.
-    result.data = file.read(qMin(file.size(), MaxLibraryBytes));
+    // Read in pieces to the end: a pipe's size is 0 beforehand, and a file may grow. Asking
+    // for more than the file holds would reserve that much memory for every read.
+    if (!file.isSequential())
+        result.data.reserve(int(qMin(file.size(), MaxLibraryBytes)));
+    char buffer[64 * 1024];
+    qint64 total = 0;
+    for (;;) {
+        const qint64 count = file.read(buffer, sizeof buffer);
+        if (count <= 0)
+            break;
+        total += count;
+        if (total > MaxLibraryBytes) {
+            const qint64 size = file.isSequential() ? 0 : file.size();
+            result.refusal = refusal(
+                Refusal::TooLarge,
+                size > MaxLibraryBytes
+                    ? QStringLiteral("The file holds %1 bytes; at most %2 are read.")
+                          .arg(size)
+                          .arg(MaxLibraryBytes)
+                    : QStringLiteral("The data is larger than %1 bytes, the most that is read.")
+                          .arg(MaxLibraryBytes));
+            result.data.clear();
+            return result;
+        }
+        result.data.append(buffer, int(count));
+    }
     if (file.error() != QFileDevice::NoError) {
-        result.error = QStringLiteral("Cannot read file : ") + file.errorString();
+        result.refusal =
+            refusal(Refusal::Io, QStringLiteral("Cannot read file : ") + file.errorString());
         result.data.clear();
     }
     return result;
@@ -74,7 +102,12 @@ bool writeAll(QFileDevice& file, const QByteArray& bytes)
 
 // For a folder that takes no temporary file: the plain open decides, as it would for any
 // program. The old bytes stay in memory and go back if the new ones do not fit.
-QString storeInPlace(const QString& path, const QByteArray& bytes)
+Refusal writeFailure(const QString& text)
+{
+    return refusal(Refusal::Io, text);
+}
+
+Refusal storeInPlace(const QString& path, const QByteArray& bytes)
 {
     QFile file(path);
     const bool existed = file.exists();
@@ -82,29 +115,53 @@ QString storeInPlace(const QString& path, const QByteArray& bytes)
         existed ? QIODevice::ReadWrite | QIODevice::ExistingOnly | QIODevice::Unbuffered
                 : QIODevice::WriteOnly | QIODevice::NewOnly | QIODevice::Unbuffered;
     if (!file.open(mode))
-        return QLatin1String(OpenFailure) + file.errorString();
+        return writeFailure(QLatin1String(OpenFailure) + file.errorString());
     const QByteArray old = existed ? file.readAll() : QByteArray();
     if (file.error() != QFileDevice::NoError)
-        return QStringLiteral("Cannot read file : ") + file.errorString();
+        return writeFailure(QStringLiteral("Cannot read file : ") + file.errorString());
     if (file.seek(0) && writeAll(file, bytes) && file.resize(bytes.size()))
-        return QString();
+        return {};
     const QString error = QLatin1String(WriteFailure) + file.errorString();
     file.unsetError();
     if (!existed) {
         file.close();
-        return file.remove() ? error : error + QStringLiteral(". The file could not be removed.");
+        return writeFailure(
+            file.remove() ? error : error + QStringLiteral(". The file could not be removed."));
     }
     if (file.seek(0) && writeAll(file, old) && file.resize(old.size()))
-        return error;
-    return error + QStringLiteral(". The file could not be restored.");
+        return writeFailure(error);
+    return writeFailure(error + QStringLiteral(". The file could not be restored."));
 }
 
 } // namespace
 
-QString storeLibrary(const QString& path, const WriteResult& result)
+QString absolutePath(const QString& path)
 {
-    if (result.outcome != WriteResult::Written)
-        return QString();
+    if (QDir::isAbsolutePath(path))
+        return QDir::cleanPath(path);
+    QString base = QDir::currentPath(); // getcwd(): every link on the way resolved
+    const QString shell = QString::fromLocal8Bit(qgetenv("PWD"));
+    if (QDir::isAbsolutePath(shell) &&
+        QFileInfo(shell).canonicalFilePath() == QFileInfo(base).canonicalFilePath())
+        base = shell;
+    return QDir::cleanPath(base + QLatin1Char('/') + path);
+}
+
+Refusal outputRefusal(const QString& path)
+{
+    const QFileInfo info(path);
+    if (info.exists() && !info.isFile())
+        return refusal(Refusal::Usage,
+                       QLatin1String(WriteFailure) + QStringLiteral("not a regular file"));
+    return {};
+}
+
+Refusal storeLibrary(const QString& path, const WriteResult& result)
+{
+    if (result.refusal)
+        return {};
+    if (const Refusal notFile = outputRefusal(path))
+        return notFile;
     const QByteArray& bytes = result.bytes;
     QSaveFile file(path);
     const bool refused = temporaryFileRefused && temporaryFileRefused(path);
@@ -113,11 +170,11 @@ QString storeLibrary(const QString& path, const WriteResult& result)
     if (!writeAll(file, bytes)) {
         const QString error = file.errorString();
         file.cancelWriting();
-        return QLatin1String(WriteFailure) + error;
+        return writeFailure(QLatin1String(WriteFailure) + error);
     }
     if (!file.commit())
-        return QLatin1String(WriteFailure) + file.errorString();
-    return QString();
+        return writeFailure(QLatin1String(WriteFailure) + file.errorString());
+    return {};
 }
 
 } // namespace mtls

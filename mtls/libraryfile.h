@@ -12,15 +12,16 @@ class ShaderCatalogue;
 
 namespace mtls {
 
-// A library file larger than this is read only up to it; no real block comes near it, and
-// it keeps a hostile file from taking the memory of the machine.
+// A library file larger than this is refused unread: no real block comes near it, and it
+// keeps a hostile file from taking the memory of the machine.
 constexpr qint64 MaxLibraryBytes = qint64(512) * 1024 * 1024;
 
 struct FileBytes {
     QByteArray data;
-    QString error; // "Cannot open file : ..." or "Cannot read file : ..."; empty on success
+    Refusal refusal; // Io ("Cannot open file : ...", "Cannot read file : ...") or TooLarge
 };
 
+// The whole file, read to the end of its data (a pipe has no size beforehand), or refused.
 FileBytes readLibraryFile(const QString& path);
 
 // Decodes `data` and records, key by key and only where absent, what a load meets in
@@ -35,10 +36,18 @@ WriteResult rebuildLibrary(const LoadedLibrary& library, const ShaderCatalogue& 
 
 // Puts `result` on disk at `path`: a written block replaces the old file only once every
 // byte of it is written (in a folder that takes no temporary file, the file is written in
-// place and its old bytes put back when that fails); StringLimit and Refused touch nothing.
-// Returns the message for a failure ("Cannot open file : ...", "Cannot write file : ..."),
-// empty on success.
-QString storeLibrary(const QString& path, const WriteResult& result);
+// place and its old bytes put back when that fails); a refused result touches nothing.
+// Io ("Cannot open file : ...", "Cannot write file : ...") when it fails.
+Refusal storeLibrary(const QString& path, const WriteResult& result);
+
+// Usage ("Cannot write file : not a regular file") when `path` exists and is no regular file
+// (a device, a pipe, a folder, or a link to one): nothing may be renamed over those.
+Refusal outputRefusal(const QString& path);
+
+// `path` made absolute and clean the way the user reached it: through the shell's current
+// folder (PWD) when that is where we are, so a folder reached through a link keeps the link's
+// name. Links are never resolved: texture hashes are made from this path.
+QString absolutePath(const QString& path);
 
 // Tests stand in with this for a folder that takes no new file, which root cannot be
 // refused: when set and true for `path`, the save acts as if no temporary file could be made.

@@ -335,8 +335,7 @@ WriteResult writeLibrary(const MaterialGrid& grid, const QStringList& dictionary
     Planner planner(grid, dictionaryColumn, catalogue, options);
     planner.collectCells();
     if (!planner.planMaterials()) {
-        result.outcome = WriteResult::Refused;
-        result.message = planner.refusal;
+        result.refusal = refusal(Refusal::Content, planner.refusal);
         return result;
     }
     planner.finishDictionary();
@@ -348,8 +347,7 @@ WriteResult writeLibrary(const MaterialGrid& grid, const QStringList& dictionary
     // The debug lines of the entries written before a stop have been printed all the same.
     result.hashDebugLines = planner.debugLines.mid(0, debugLinesWritten);
     if (!fits) {
-        result.outcome = WriteResult::StringLimit;
-        result.message = QLatin1String(StringLimitMessage);
+        result.refusal = refusal(Refusal::StringLimit, QLatin1String(StringLimitMessage));
         return result;
     }
     result.bytes = encode(planner.dictionary, materials);

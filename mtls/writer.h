@@ -3,6 +3,7 @@
 // catalogue. Pure: nothing here touches a file or a widget.
 
 #include "mtls/library.h"
+#include "mtls/refusal.h"
 
 class ShaderCatalogue;
 
@@ -18,14 +19,10 @@ struct WriteOptions {
 constexpr quint64 PreviewHash = 0x00000000DEADDEADull;
 
 struct WriteResult {
-    enum Outcome {
-        Written,     // `bytes` is the block
-        StringLimit, // "String Limit Reached": the output is not to be touched
-        Refused      // the output is not to be touched; `message` says why
-    };
-    Outcome outcome = Written;
+    // None: `bytes` is the block. StringLimit ("String Limit Reached") or Content (an
+    // unknown parameter type): the output is not to be touched, the text says why.
+    Refusal refusal;
     QByteArray bytes;
-    QString message;            // the text of the box for StringLimit and Refused
     QStringList hashDebugLines; // one "CACHE: <texture>" line per type-5 hash, in order
     QStringList dictionary;     // the rebuilt dictionary, in order
 };

@@ -210,11 +210,10 @@ private slots:
         QVERIFY(file.resize(tail + hole) && file.seek(tail + hole));
         QVERIFY(file.write(data.mid(tail)) == data.size() - tail);
         file.close();
-        QString error;
-        const auto read = readModelFileAt(file.fileName(), error);
-        QVERIFY2(read, qPrintable(error));
-        QCOMPARE(read->materials, QStringList{"Head"});
-        QVERIFY(!read->damaged);
+        const ModelFileRead read = readModelFileAt(file.fileName());
+        QVERIFY2(read.model, qPrintable(read.refusal.text));
+        QCOMPARE(read.model->materials, QStringList{"Head"});
+        QVERIFY(!read.model->damaged);
     }
 
     // Record-if-absent, read back from memory, from the file, and from the file reopened.

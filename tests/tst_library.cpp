@@ -292,8 +292,8 @@ private slots:
                 WriteOptions options;
                 options.preview = preview;
                 const WriteResult result = writeLibrary(grid(c[0]), {}, writerCatalogue(), options);
-                QCOMPARE(result.outcome, WriteResult::Refused);
-                QCOMPARE(result.message, QString("Unknown parameter type: ") + c[1]);
+                QCOMPARE(result.refusal.kind, Refusal::Content);
+                QCOMPARE(result.refusal.text, QString("Unknown parameter type: ") + c[1]);
                 QVERIFY(result.bytes.isEmpty() && result.hashDebugLines.isEmpty());
             }
         // The count cell: every whole number up to 65535 is a count and nothing else is; a save
@@ -305,8 +305,8 @@ private slots:
         for (const char* text : {"", "abc", "-1", "1.5", "+1", "0x1", "000065536", "\u0663"}) {
             const WriteResult result =
                 writeLibrary(grid(QString("0|s|m|%1|v").arg(text)), {}, writerCatalogue(), {});
-            QCOMPARE(result.outcome, WriteResult::Refused);
-            QCOMPARE(result.message, "Cannot save \"m\": its SubMtls # \"" + QString(text) +
+            QCOMPARE(result.refusal.kind, Refusal::Content);
+            QCOMPARE(result.refusal.text, "Cannot save \"m\": its SubMtls # \"" + QString(text) +
                                          "\" is not a whole number from 0 to 65535.");
         }
         // A string that lands at `offset`: names and main shaders stop below 65535, every
@@ -319,7 +319,9 @@ private slots:
                 const WriteResult result =
                     writeLibrary(grid("0|s|m|1|v|p|t"), column << QString(offset - 9, 'a'),
                                  writerCatalogue(), {});
-                QCOMPARE(result.message, offset < limits[field] ? "" : "String Limit Reached");
+                QCOMPARE(result.refusal.kind,
+                         offset < limits[field] ? Refusal::None : Refusal::StringLimit);
+                QCOMPARE(result.refusal.text, offset < limits[field] ? "" : "String Limit Reached");
                 if (offset < limits[field])
                     QCOMPARE(decode(result.bytes)->dictionary.last(),
                              (DictionaryEntry{moved, quint32(offset)}));

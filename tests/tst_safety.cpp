@@ -128,9 +128,6 @@ private slots:
             Limit, "resave in.mtls in.mtls --catalogue plain/c.ini",
             "mtls: in.mtls: String Limit Reached\nmtls: plain/c.ini: cannot save the shader "
             "catalogue (Not a directory): what it learns holds for this run only\nexit 1"};
-        QTest::newRow("onto a folder")
-            << ToolCase{example, "resave in.mtls folder --catalogue c.ini",
-                        "mtls: folder: Cannot open file : Is a directory\nexit 2"};
         // Its cut material teaches nothing, nor does the blank one a save writes for it, as the
         // save's own reload would: yCS_gear::Other stays unknown.
         QTest::newRow("cut") << ToolCase{

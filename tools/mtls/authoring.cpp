@@ -25,17 +25,9 @@ using authoring::Step;
 const QString Output = QStringLiteral("output");
 const QString DryRun = QStringLiteral("dry-run");
 
-// A failure to reach a file is an I/O error; everything else the steps refuse is a problem
-// with the library.
-int statusOf(const QString& message)
+int fail(Streams io, const QString& path, const mtls::Refusal& refusal)
 {
-    return message.startsWith(QLatin1String("Cannot ")) ? Failure : Problems;
-}
-
-int fail(Streams io, const QString& path, const QString& message)
-{
-    report(io.err, path, message);
-    return statusOf(message);
+    return refuse(io.err, path, refusal);
 }
 
 // Saves as the editor's Save does, then opens the saved file again, which teaches the
@@ -43,14 +35,15 @@ int fail(Streams io, const QString& path, const QString& message)
 int saveAs(const Session& session, const QString& out, ShaderCatalogue& catalogue, Streams io)
 {
     if (session.grid.rows.isEmpty())
-        return fail(io, out, QLatin1String(NothingLoadedMessage));
+        return fail(io, out,
+                    mtls::refusal(mtls::Refusal::Content, QLatin1String(NothingLoadedMessage)));
     const QString path = savePathOf(out);
     const Step saved = authoring::saveLibrary(session, path, catalogue);
     if (!saved.done())
-        return fail(io, out, saved.message);
+        return fail(io, out, saved.refusal);
     const Step reloaded = authoring::loadFile(Session(), path, catalogue);
     if (!reloaded.done())
-        return fail(io, out, reloaded.message);
+        return fail(io, out, reloaded.refusal);
     io.out << out << ": " << reloaded.session.grid.rows.size() << " materials\n";
     return Success;
 }
@@ -85,13 +78,12 @@ int runLearn(const QCommandLineParser& parser, Streams io)
     int status = Success;
     for (const QString& path : libraries) {
         const mtls::FileBytes file = mtls::readLibraryFile(path);
-        if (!file.error.isEmpty()) {
-            status = std::max(status, fail(io, path, file.error));
+        if (file.refusal) {
+            status = std::max(status, fail(io, path, file.refusal));
             continue;
         }
         // The editor's load refuses a library too large to show, and so teaches nothing.
-        const QString tooLarge = mtls::tooLargeMessage(file.data);
-        if (!tooLarge.isEmpty()) {
+        if (const mtls::Refusal tooLarge = mtls::tooLarge(file.data)) {
             status = std::max(status, fail(io, path, tooLarge));
             continue;
         }
@@ -99,7 +91,7 @@ int runLearn(const QCommandLineParser& parser, Streams io)
         // this load adds.
         const std::optional<mtls::Block> block = mtls::decode(file.data);
         if (!block) {
-            status = std::max(status, fail(io, path, QStringLiteral("Invalid File")));
+            status = std::max(status, fail(io, path, notLibrary()));
             continue;
         }
         const mtls::LoadedLibrary library = mtls::layoutBlock(*block);
@@ -159,6 +151,17 @@ int runShaders(const QCommandLineParser& parser, Streams io)
 
 // ---- add and replace --------------------------------------------------------------------
 
+mtls::Refusal unknownShader(const QString& shader, const ShaderCatalogue& catalogue,
+                            const QString& cataloguePath)
+{
+    const QString key = ShaderCatalogue::shadersKey(shader);
+    if (catalogue.contains(key))
+        return {};
+    return mtls::refusal(mtls::Refusal::Content,
+                         QStringLiteral("unknown shader \"%1\": %2 has no %3 entry")
+                             .arg(shader, savePathOf(cataloguePath), key));
+}
+
 void setupAdd(QCommandLineParser& parser)
 {
     parser.addPositionalArgument(QStringLiteral("LIB"), QStringLiteral("The library to open."));
@@ -193,10 +196,17 @@ int runAdding(const QCommandLineParser& parser, Streams io, bool replacing)
                                         : QStringLiteral("add takes LIB NAME SHADER "
                                                          "[NAME SHADER...] -o OUT"));
     const QString library = args.takeFirst();
-    ShaderCatalogue catalogue(cataloguePath(parser));
+    if (const mtls::Refusal notFile = mtls::outputRefusal(savePathOf(out)))
+        return fail(io, out, notFile);
+    const QString cataloguePath = cli::cataloguePath(parser);
+    ShaderCatalogue catalogue(cataloguePath);
     Step step = authoring::loadFile(Session(), library, catalogue);
     if (!step.done())
-        return fail(io, library, step.message);
+        return fail(io, library, step.refusal);
+    // The dialog offers only the shaders the catalogue lists; a typed name gets the same rule.
+    for (int i = replacing ? 2 : 1; i < args.size(); i += 2)
+        if (const mtls::Refusal unknown = unknownShader(args.at(i), catalogue, cataloguePath))
+            return fail(io, library, unknown);
     if (replacing) {
         const QString rowText = args.takeFirst();
         bool isNumber = false;
@@ -206,13 +216,15 @@ int runAdding(const QCommandLineParser& parser, Streams io, bool replacing)
         step = authoring::replaceMaterial(step.session, row, args.at(0), args.at(1), QString(),
                                           catalogue);
         if (!step.done())
-            return fail(io, library, step.message);
+            return fail(io, library, step.refusal);
     }
     for (int i = 0; !replacing && i + 1 < args.size(); i += 2) {
         step =
             authoring::addMaterial(step.session, args.at(i), args.at(i + 1), QString(), catalogue);
         if (!step.done())
-            return fail(io, library, QStringLiteral("%1: %2").arg(args.at(i), step.message));
+            return fail(io, library,
+                        mtls::refusal(step.refusal.kind,
+                                      QStringLiteral("%1: %2").arg(args.at(i), step.refusal.text)));
     }
     return saveAs(step.session, out, catalogue, io);
 }
@@ -239,6 +251,33 @@ void setupFromModel(QCommandLineParser& parser)
     addCatalogueOption(parser);
 }
 
+QString outputOf(const QString& model, const QString& folder)
+{
+    return QDir(folder).filePath(QFileInfo(model).completeBaseName() + QStringLiteral(".mtls"));
+}
+
+// The library each model gives, refused before anything is written when two models would
+// write the same file or the file cannot be one.
+bool outputsFree(const QStringList& models, const QString& folder, Streams io, int& status)
+{
+    QStringList outputs;
+    for (const QString& model : models) {
+        const QString out = savePathOf(outputOf(model, folder));
+        const int first = outputs.indexOf(out);
+        mtls::Refusal refusal = mtls::outputRefusal(out);
+        if (first >= 0)
+            refusal = mtls::refusal(
+                mtls::Refusal::Usage,
+                QStringLiteral("%1 and %2 would both write %3").arg(models.at(first), model, out));
+        if (refusal) {
+            status = fail(io, model, refusal);
+            return false;
+        }
+        outputs.append(out);
+    }
+    return true;
+}
+
 int runFromModel(const QCommandLineParser& parser, Streams io)
 {
     const QStringList models = parser.positionalArguments();
@@ -246,16 +285,21 @@ int runFromModel(const QCommandLineParser& parser, Streams io)
     const QString folder = parser.value(Output);
     if (models.isEmpty() || (folder.isEmpty() && !dryRun))
         return usageError(io, QStringLiteral("from-model takes MODEL.mdl... -o DIR"));
-    if (!dryRun && !QDir().mkpath(folder))
-        return fail(io, folder, QStringLiteral("Cannot create the folder"));
+    int status = Success;
+    if (!dryRun && !outputsFree(models, folder, io, status))
+        return status;
     std::optional<ShaderCatalogue> catalogue;
     if (!dryRun)
         catalogue.emplace(cataloguePath(parser));
-    int status = Success;
     for (const QString& model : models) {
         const authoring::ModelPlan plan = authoring::readModelPlan(model);
-        if (!plan.message.isEmpty()) {
-            status = std::max(status, fail(io, model, plan.message));
+        if (plan.refusal) {
+            status = std::max(status, fail(io, model, plan.refusal));
+            continue;
+        }
+        if (plan.materials.isEmpty()) {
+            io.err << "mtls: no materials in " << model << '\n';
+            status = std::max(status, int(Problems));
             continue;
         }
         if (dryRun) {
@@ -268,12 +312,25 @@ int runFromModel(const QCommandLineParser& parser, Streams io)
         const Step step =
             authoring::importModel(Session::cleared(), plan.materials, QString(), *catalogue);
         if (!step.done()) {
-            status = std::max(status, fail(io, model, step.message));
+            status = std::max(status, fail(io, model, step.refusal));
             continue;
         }
-        const QString out =
-            QDir(folder).filePath(QFileInfo(model).completeBaseName() + QStringLiteral(".mtls"));
+        // The folder is made only once there is something to put in it.
+        if (!QDir().mkpath(folder))
+            return std::max(
+                status,
+                fail(io, folder,
+                     mtls::refusal(mtls::Refusal::Io, QStringLiteral("Cannot create the folder"))));
+        const QString out = outputOf(model, folder);
         status = std::max(status, saveAs(step.session, out, *catalogue, io));
+        // As with a cut library: what could be read is saved, and the cut is said.
+        if (plan.damaged)
+            status = std::max(
+                status,
+                fail(io, model,
+                     mtls::refusal(mtls::Refusal::Truncated,
+                                   QStringLiteral("the model is cut short: %1 materials read")
+                                       .arg(plan.materials.size()))));
     }
     return status;
 }

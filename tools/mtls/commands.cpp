@@ -50,7 +50,31 @@ const char* const NothingLoadedMessage = "No MTL data loaded. Load/add a Materia
 
 QString savePathOf(const QString& path)
 {
-    return QDir::cleanPath(QFileInfo(path).absoluteFilePath());
+    return mtls::absolutePath(path);
+}
+
+bool isStandardOutput(const QString& path)
+{
+    return path == QLatin1String("-");
+}
+
+mtls::Refusal outputRefusal(const QString& path)
+{
+    return isStandardOutput(path) ? mtls::Refusal() : mtls::outputRefusal(path);
+}
+
+int storeOutput(const QString& out, const mtls::WriteResult& result, Streams io)
+{
+    if (!isStandardOutput(out))
+        return refuse(io.err, out, mtls::storeLibrary(out, result));
+    io.out.flush();
+    QIODevice* device = io.out.device();
+    if (!device || device->write(result.bytes) != result.bytes.size())
+        return refuse(
+            io.err, QStringLiteral("standard output"),
+            mtls::refusal(mtls::Refusal::Io, QStringLiteral("Cannot write file : ") +
+                                                 (device ? device->errorString() : QString())));
+    return Success;
 }
 
 void report(QTextStream& err, const QString& path, const QString& text)
@@ -58,26 +82,50 @@ void report(QTextStream& err, const QString& path, const QString& text)
     err << "mtls: " << path << ": " << text << '\n';
 }
 
+int exitStatus(const mtls::Refusal& refusal)
+{
+    switch (refusal.kind) {
+    case mtls::Refusal::None:
+        return Success;
+    case mtls::Refusal::Io:
+    case mtls::Refusal::Usage:
+        return Failure;
+    case mtls::Refusal::NotLibrary:
+    case mtls::Refusal::Truncated:
+    case mtls::Refusal::TooLarge:
+    case mtls::Refusal::Content:
+    case mtls::Refusal::StringLimit:
+        break;
+    }
+    return Problems;
+}
+
+int refuse(QTextStream& err, const QString& path, const mtls::Refusal& refusal)
+{
+    if (!refusal)
+        return Success;
+    report(err, path, refusal.text);
+    return exitStatus(refusal);
+}
+
+mtls::Refusal notLibrary()
+{
+    return mtls::refusal(mtls::Refusal::NotLibrary, QLatin1String(InvalidFileMessage));
+}
+
 std::optional<mtls::Block> readBlock(const QString& path, QTextStream& err, int& status)
 {
     const mtls::FileBytes file = mtls::readLibraryFile(path);
-    if (!file.error.isEmpty()) {
-        report(err, path, file.error);
-        status = Failure;
-        return std::nullopt;
-    }
     // What reads a library whole reads no more than the editor would show.
-    const QString tooLarge = mtls::tooLargeMessage(file.data);
-    if (!tooLarge.isEmpty()) {
-        report(err, path, tooLarge);
-        status = Problems;
-        return std::nullopt;
+    mtls::Refusal refusal = file.refusal ? file.refusal : mtls::tooLarge(file.data);
+    std::optional<mtls::Block> block;
+    if (!refusal) {
+        block = mtls::decode(file.data);
+        if (!block)
+            refusal = notLibrary();
     }
-    std::optional<mtls::Block> block = mtls::decode(file.data);
-    if (!block) {
-        report(err, path, QLatin1String(InvalidFileMessage));
-        status = Problems;
-    }
+    if (refusal)
+        status = refuse(err, path, refusal);
     return block;
 }
 
@@ -86,17 +134,15 @@ int info(const QStringList& files, Streams io)
     int status = Success;
     for (const QString& path : files) {
         const mtls::FileBytes file = mtls::readLibraryFile(path);
-        if (!file.error.isEmpty()) {
-            report(io.err, path, file.error);
-            status = worse(status, Failure);
+        if (file.refusal) {
+            status = worse(status, refuse(io.err, path, file.refusal));
             continue;
         }
         // Only the counts and the shader names: no string or record is kept.
         if (const std::optional<mtls::BlockSummary> summary = mtls::summarize(file.data)) {
             io.out << infoLine(path, *summary) << '\n';
         } else {
-            report(io.err, path, QLatin1String(InvalidFileMessage));
-            status = worse(status, Problems);
+            status = worse(status, refuse(io.err, path, notLibrary()));
         }
     }
     return status;
@@ -105,14 +151,10 @@ int info(const QStringList& files, Streams io)
 int dump(const QString& file, bool json, Streams io)
 {
     const mtls::FileBytes bytes = mtls::readLibraryFile(file);
-    if (!bytes.error.isEmpty()) {
-        report(io.err, file, bytes.error);
-        return Failure;
-    }
-    if (!writeDump(bytes.data, json, io.out)) {
-        report(io.err, file, QLatin1String(InvalidFileMessage));
-        return Problems;
-    }
+    if (bytes.refusal)
+        return refuse(io.err, file, bytes.refusal);
+    if (!writeDump(bytes.data, json, io.out))
+        return refuse(io.err, file, notLibrary());
     return Success;
 }
 
@@ -121,9 +163,13 @@ int check(const QStringList& files, Streams io, bool hashes)
     int status = Success;
     for (const QString& path : files) {
         const mtls::FileBytes file = mtls::readLibraryFile(path);
-        if (!file.error.isEmpty()) {
-            report(io.err, path, file.error);
-            status = worse(status, Failure);
+        if (file.refusal) {
+            status = worse(status, refuse(io.err, path, file.refusal));
+            continue;
+        }
+        // The hashes come from the layout the editor builds: within its budget only.
+        if (const mtls::Refusal tooLarge = hashes ? mtls::tooLarge(file.data) : mtls::Refusal()) {
+            status = worse(status, refuse(io.err, path, tooLarge));
             continue;
         }
         qint64 count = 0;
@@ -184,16 +230,14 @@ int resaveLibrary(const QString& in, const QString& out, const QString& catalogu
         report(io.err, in, QStringLiteral("a model file is no library: open it in the editor"));
         return Failure;
     }
+    // Refused before the load teaches the catalogue anything.
+    if (const mtls::Refusal notFile = outputRefusal(out))
+        return refuse(io.err, out, notFile);
     const mtls::FileBytes file = mtls::readLibraryFile(in);
-    if (!file.error.isEmpty()) {
-        report(io.err, in, file.error);
-        return Failure;
-    }
-    const QString tooLarge = mtls::tooLargeMessage(file.data);
-    if (!tooLarge.isEmpty()) {
-        report(io.err, in, tooLarge);
-        return Problems;
-    }
+    if (file.refusal)
+        return refuse(io.err, in, file.refusal);
+    if (const mtls::Refusal tooLarge = mtls::tooLarge(file.data))
+        return refuse(io.err, in, tooLarge);
     // The editor's load writes the catalogue back when it ends, and its save opens the
     // catalogue afresh: the same two steps here.
     std::optional<mtls::LoadedLibrary> library;
@@ -201,31 +245,24 @@ int resaveLibrary(const QString& in, const QString& out, const QString& catalogu
         ShaderCatalogue learning(catalogue);
         library = mtls::loadLibrary(file.data, learning);
     }
-    if (!library) {
-        report(io.err, in, QLatin1String(InvalidFileMessage));
-        return Problems;
-    }
-    if (library->grid.rows.isEmpty()) {
-        report(io.err, in, QLatin1String(NothingLoadedMessage));
-        return Problems;
-    }
+    if (!library)
+        return refuse(io.err, in, notLibrary());
+    if (library->grid.rows.isEmpty())
+        return refuse(io.err, in,
+                      mtls::refusal(mtls::Refusal::Content, QLatin1String(NothingLoadedMessage)));
     library->records = {}; // taught already
 
-    const QString savePath = savePathOf(out);
+    // Sent to standard output, the hashes are those of a save over the input.
+    const QString savePath = savePathOf(isStandardOutput(out) ? in : out);
     mtls::WriteResult result;
     {
         const ShaderCatalogue reading(catalogue);
         result = mtls::rebuildLibrary(*library, reading, savePath);
     }
-    if (result.outcome != mtls::WriteResult::Written) {
-        report(io.err, out, result.message);
-        return Problems;
-    }
-    const QString error = mtls::storeLibrary(savePath, result);
-    if (!error.isEmpty()) {
-        report(io.err, out, error);
-        return Failure;
-    }
+    if (result.refusal)
+        return refuse(io.err, out, result.refusal);
+    if (const int failed = storeOutput(isStandardOutput(out) ? out : savePath, result, io))
+        return failed;
     // The file is written as the editor writes it; what it left behind is said.
     const QStringList lost = losses(file.data, *library);
     library.reset(); // only the saved bytes are needed from here on

@@ -3,6 +3,8 @@
 // `out` and its errors to `err`.
 
 #include "mtls/block.h"
+#include "mtls/refusal.h"
+#include "mtls/writer.h"
 
 #include <QStringList>
 
@@ -39,12 +41,25 @@ int diff(const QString& a, const QString& b, Streams io);
 // `data` is not an MTLs block.
 bool writeDump(const QByteArray& data, bool json, QTextStream& out);
 
+// The exit status of a refusal: 2 for usage and I/O, 1 for everything about the input.
+int exitStatus(const mtls::Refusal& refusal);
+// "Invalid File": the data is no MTLs block.
+mtls::Refusal notLibrary();
+// "mtls: <path>: <text>" on `err`; returns the refusal's exit status.
+int refuse(QTextStream& err, const QString& path, const mtls::Refusal& refusal);
+
 // Reads and decodes `path`; on failure reports why on `err` (the editor's words) and sets
 // `status` to the exit status that failure calls for.
 std::optional<mtls::Block> readBlock(const QString& path, QTextStream& err, int& status);
 
 // The absolute, clean path the save dialog would hand the editor: texture hashes depend on it.
 QString savePathOf(const QString& path);
+// "-" stands for standard output where a command writes a library.
+bool isStandardOutput(const QString& path);
+// Why `path` cannot take a library (see mtls::outputRefusal); never for "-".
+mtls::Refusal outputRefusal(const QString& path);
+// Stores `result` at `out` or sends it to standard output; the exit status.
+int storeOutput(const QString& out, const mtls::WriteResult& result, Streams io);
 // What the save button says when there is nothing to save.
 extern const char* const NothingLoadedMessage;
 

@@ -22,7 +22,14 @@ struct Parameter {
 
 struct MaterialView {
     QString name;
-    QString shader;
+    QString mainShader;
+    QString variant;
+    QString shader() const { return mainShader + QStringLiteral("::") + variant; }
+    // Two shaders whose joined names agree still differ where "::" falls.
+    QString shaderFields() const
+    {
+        return QStringLiteral("main shader \"%1\" variant \"%2\"").arg(mainShader, variant);
+    }
     std::array<quint16, 4> flags{};
     const mtls::Material* record = nullptr; // its parameters are laid out only when compared
 };
@@ -37,16 +44,69 @@ QString hex64(quint64 value)
     return QStringLiteral("0x%1").arg(value, 16, 16, QLatin1Char('0'));
 }
 
+// A byte that is no part of valid UTF-8 stands as a lone low surrogate, which no decoded text
+// holds: two strings compare equal exactly when their bytes do (a leading byte-order mark,
+// which QString::fromUtf8 drops, included).
+QString exactText(const QByteArray& bytes)
+{
+    static const char32_t least[] = {0, 0, 0x80, 0x800, 0x10000};
+    QString text;
+    for (int i = 0; i < bytes.size();) {
+        const uchar lead = uchar(bytes.at(i));
+        const int length = lead < 0x80         ? 1
+                           : (lead >> 5) == 6  ? 2
+                           : (lead >> 4) == 14 ? 3
+                           : (lead >> 3) == 30 ? 4
+                                               : 0;
+        char32_t code = length == 1 ? lead : lead & (0xFF >> (length + 1));
+        bool valid = length > 0 && i + length <= bytes.size();
+        for (int k = 1; valid && k < length; ++k) {
+            const uchar next = uchar(bytes.at(i + k));
+            valid = (next & 0xC0) == 0x80;
+            code = (code << 6) | (next & 0x3F);
+        }
+        valid = valid && code >= least[length] && code <= 0x10FFFF &&
+                !(code >= 0xD800 && code <= 0xDFFF);
+        if (!valid) {
+            text += QChar(0xDC00 + lead);
+            ++i;
+            continue;
+        }
+        // Not fromUcs4(), which drops a byte-order mark as fromUtf8() does.
+        if (QChar::requiresSurrogates(code))
+            text.append(QChar(QChar::highSurrogate(code))).append(QChar(QChar::lowSurrogate(code)));
+        else
+            text += QChar(ushort(code));
+        i += length;
+    }
+    return text;
+}
+
+// The bytes exactText() kept aside, shown as \xNN.
+QString readable(QString text)
+{
+    for (int i = text.size() - 1; i >= 0; --i)
+        if (text.at(i).unicode() >= 0xDC80 && text.at(i).unicode() <= 0xDCFF)
+            text.replace(i, 1,
+                         QStringLiteral("\\x%1").arg(text.at(i).unicode() - 0xDC00, 2, 16,
+                                                     QLatin1Char('0')));
+    return text;
+}
+
 class Names {
 public:
-    explicit Names(const mtls::Block& block) : index(block.dictionary) {}
+    explicit Names(const mtls::Block& block)
+    {
+        for (const mtls::DictionaryEntry& entry : block.dictionary)
+            texts.insert(entry.offset, entry.bytes.isEmpty() ? entry.text : exactText(entry.bytes));
+    }
     QString at(quint16 offset) const
     {
-        return index.find(offset).value_or(QStringLiteral("(none @%1)").arg(offset));
+        return texts.value(offset, QStringLiteral("(none @%1)").arg(offset));
     }
 
 private:
-    mtls::DictionaryIndex index;
+    QHash<quint32, QString> texts;
 };
 
 Parameter parameter(const Names& names, const mtls::Item& item)
@@ -83,10 +143,8 @@ QVector<MaterialView> materialsOf(const mtls::Block& block, const Names& names)
 {
     QVector<MaterialView> views;
     for (const mtls::Material& material : block.materials)
-        views.append(
-            {names.at(material.modelId),
-             names.at(material.mainShader) + QStringLiteral("::") + names.at(material.variant),
-             material.flags, &material});
+        views.append({names.at(material.modelId), names.at(material.mainShader),
+                      names.at(material.variant), material.flags, &material});
     return views;
 }
 
@@ -146,8 +204,10 @@ QStringList changes(const MaterialView& a, const Names& namesA, const MaterialVi
                     const Names& namesB)
 {
     QStringList lines;
-    if (a.shader != b.shader)
-        lines.append(QStringLiteral("shader: %1 -> %2").arg(a.shader, b.shader));
+    if (a.shader() != b.shader())
+        lines.append(QStringLiteral("shader: %1 -> %2").arg(a.shader(), b.shader()));
+    else if (a.mainShader != b.mainShader)
+        lines.append(QStringLiteral("shader: %1 -> %2").arg(a.shaderFields(), b.shaderFields()));
     for (int f = 0; f < 4; ++f)
         if (a.flags[f] != b.flags[f])
             lines.append(QStringLiteral("flag word %1: %2 -> %3")
@@ -222,8 +282,8 @@ int diff(const QString& a, const QString& b, Streams io)
     QSet<int> matched;
     for (int i = 0; i < old.size(); ++i) {
         if (partner.at(i) < 0) {
-            io.out << "- material " << quotedName(old.at(i).name) << " (" << old.at(i).shader
-                   << ")\n";
+            io.out << readable(QStringLiteral("- material %1 (%2)\n")
+                                   .arg(quotedName(old.at(i).name), old.at(i).shader()));
             ++removed;
             continue;
         }
@@ -231,21 +291,22 @@ int diff(const QString& a, const QString& b, Streams io)
         const QStringList lines = changes(old.at(i), *names[0], now.at(partner.at(i)), *names[1]);
         if (lines.isEmpty())
             continue;
-        io.out << "~ material " << quotedName(old.at(i).name) << '\n';
+        io.out << readable(QStringLiteral("~ material ") + quotedName(old.at(i).name)) << '\n';
         for (const QString& line : lines)
-            io.out << "    " << line << '\n';
+            io.out << "    " << readable(line) << '\n';
         ++changed;
     }
     for (int j = 0; j < now.size(); ++j)
         if (!matched.contains(j)) {
-            io.out << "+ material " << quotedName(now.at(j).name) << " (" << now.at(j).shader
-                   << ")\n";
+            io.out << readable(QStringLiteral("+ material %1 (%2)\n")
+                                   .arg(quotedName(now.at(j).name), now.at(j).shader()));
             ++added;
         }
     const bool reordered = !inOrder(partner);
     if (reordered)
-        io.out << "material order: " << namesA.join(QStringLiteral(", ")) << " -> "
-               << namesB.join(QStringLiteral(", ")) << '\n';
+        io.out << readable(
+            QStringLiteral("material order: %1 -> %2\n")
+                .arg(namesA.join(QStringLiteral(", ")), namesB.join(QStringLiteral(", "))));
     if (changed + added + removed == 0 && !reordered) {
         io.out << "same: " << old.size() << " materials\n";
         return Success;

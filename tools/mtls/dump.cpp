@@ -209,8 +209,8 @@ void writeMaterialJson(QTextStream& json, const Resolver& resolver, int index,
 // output of any file takes memory in proportion to its largest record.
 class Dumper : public mtls::BlockVisitor {
 public:
-    Dumper(QTextStream& out, bool json, const mtls::Block& counted)
-        : out(out), json(json), counted(counted)
+    Dumper(QTextStream& out, bool json, const mtls::Block& counted, qint64 size)
+        : out(out), json(json), counted(counted), size(size)
     {
     }
 
@@ -223,10 +223,13 @@ public:
                 << QStringLiteral("  Index  Offset  Item\n");
             return;
         }
-        out << QStringLiteral("{\n")
-            << QStringLiteral("  \"formatWord\": %1,\n").arg(counted.formatWord)
-            << QStringLiteral("  \"stringTableSize\": %1,\n").arg(counted.stringTableSize)
-            << (counted.stringCount == 0 ? "  \"dictionary\": [],\n" : "  \"dictionary\": [\n");
+        out << QStringLiteral("{\n");
+        // Only the header words the file holds: a cut header has no format word to report.
+        if (size >= mtls::FormatOffset + 4)
+            out << QStringLiteral("  \"formatWord\": %1,\n").arg(counted.formatWord);
+        if (size >= mtls::DictionaryOffset)
+            out << QStringLiteral("  \"stringTableSize\": %1,\n").arg(counted.stringTableSize);
+        out << (counted.stringCount == 0 ? "  \"dictionary\": [],\n" : "  \"dictionary\": [\n");
     }
 
     void string(const char* bytes, qint64 length, quint32 offset) override
@@ -306,6 +309,7 @@ private:
     QTextStream& out;
     const bool json;
     const mtls::Block& counted;
+    qint64 size = 0;
     Resolver resolver;
     QVector<mtls::Item> items; // of the record being read
     qint64 strings = 0;
@@ -323,7 +327,7 @@ bool writeDump(const QByteArray& data, bool json, QTextStream& out)
     if (!mtls::walk(data, counted, counter))
         return false;
     mtls::Block block;
-    Dumper dumper(out, json, counted);
+    Dumper dumper(out, json, counted, data.size());
     dumper.begin();
     mtls::walk(data, block, dumper);
     dumper.end();

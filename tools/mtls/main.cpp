@@ -9,6 +9,8 @@
 #include <QTextCodec>
 #include <QTextStream>
 #include <algorithm>
+#include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <malloc.h>
 
@@ -34,6 +36,13 @@ void reportUnsavedCatalogue(Streams io)
                QStringLiteral("cannot save the shader catalogue (%1): what it learns holds for "
                               "this run only")
                    .arg(reason));
+}
+
+// Whether the running command took the --catalogue option.
+bool& catalogueOptionAdded()
+{
+    static bool added = false;
+    return added;
 }
 
 QVector<Command>& registered()
@@ -102,6 +111,11 @@ int runCommand(const Command& command, const QStringList& arguments, Streams io)
                << text.mid(usageEnd);
         return Success;
     }
+    if (catalogueOptionAdded()) {
+        const QString catalogue = parser.value(QStringLiteral("catalogue"));
+        if (const mtls::Refusal refusal = ShaderCatalogue::refusalFor(catalogue))
+            return refuse(io.err, catalogue, refusal);
+    }
     const int status = command.run(parser, io);
     reportUnsavedCatalogue(io);
     return status;
@@ -143,6 +157,7 @@ int usageError(Streams io, const QString& text)
 
 void addCatalogueOption(QCommandLineParser& parser)
 {
+    catalogueOptionAdded() = true;
     parser.addOption({QStringLiteral("catalogue"),
                       QStringLiteral("The shader catalogue (default: MTLs_Shaders.ini in the "
                                      "current directory, as the editor)."),
@@ -195,6 +210,11 @@ int main(int argc, char* argv[])
         status = cli::run(args, {out, err});
     }
     out.flush();
+    // What was asked for did not arrive (a full disk, a closed pipe): the run failed.
+    if (out.status() != QTextStream::Ok || std::fflush(stdout) != 0 || std::ferror(stdout)) {
+        err << "mtls: standard output: Cannot write file : " << std::strerror(errno) << '\n';
+        status = cli::Failure;
+    }
     err.flush();
     return status;
 }

@@ -22,7 +22,9 @@ namespace {
 bool isHex(const QString& text)
 {
     for (const QChar ch : text)
-        if (!ch.isDigit() &&
+        // ASCII only: QChar::isDigit() takes every script's digits, which toULongLong() reads
+        // as nothing.
+        if (!(ch >= QLatin1Char('0') && ch <= QLatin1Char('9')) &&
             !(ch.toLower() >= QLatin1Char('a') && ch.toLower() <= QLatin1Char('f')))
             return false;
     return true;
@@ -33,9 +35,65 @@ QString member(const QString& path, const char* key)
     return path.isEmpty() ? QLatin1String(key) : path + QLatin1Char('.') + QLatin1String(key);
 }
 
+QString member(const QString& path, const QString& key)
+{
+    return path.isEmpty() ? key : path + QLatin1Char('.') + key;
+}
+
 QString element(const QString& path, int index)
 {
     return path + QStringLiteral("[%1]").arg(index);
+}
+
+// The path of the first key an object repeats, "" when none does. QJsonDocument keeps the
+// last of two equal keys without a word; a dump never repeats one. `json` has parsed already.
+QString repeatedKey(const QByteArray& json)
+{
+    struct Level {
+        bool object = false;
+        QString path;
+        QSet<QString> keys;
+        QString key; // the member being read
+        int index = 0;
+        bool expectsKey = true;
+    };
+    QVector<Level> levels;
+    for (int i = 0; i < json.size(); ++i) {
+        const char c = json.at(i);
+        if (c == '{' || c == '[') {
+            QString path;
+            if (!levels.isEmpty())
+                path = levels.last().object ? member(levels.last().path, levels.last().key)
+                                            : element(levels.last().path, levels.last().index);
+            levels.append({c == '{', path, {}, {}, 0, true});
+        } else if ((c == '}' || c == ']') && !levels.isEmpty()) {
+            levels.removeLast();
+        } else if (c == ',' && !levels.isEmpty()) {
+            levels.last().expectsKey = true;
+            ++levels.last().index;
+        } else if (c == '"') {
+            int end = i + 1;
+            bool escaped = false;
+            while (end < json.size() && json.at(end) != '"') {
+                escaped = escaped || json.at(end) == '\\';
+                end += json.at(end) == '\\' ? 2 : 1;
+            }
+            if (!levels.isEmpty() && levels.last().object && levels.last().expectsKey) {
+                const QByteArray literal = json.mid(i, end - i + 1);
+                const QString key =
+                    escaped ? QJsonDocument::fromJson("[" + literal + "]").array().at(0).toString()
+                            : QString::fromUtf8(literal.mid(1, literal.size() - 2));
+                Level& level = levels.last();
+                if (level.keys.contains(key))
+                    return member(level.path, key);
+                level.keys.insert(key);
+                level.key = key;
+                level.expectsKey = false;
+            }
+            i = end;
+        }
+    }
+    return {};
 }
 
 // Reads values out of the document. The first problem is kept with its path; reads after it
@@ -241,6 +299,10 @@ public:
                                std::numeric_limits<quint32>::max()));
         QVector<mtls::Material> materials;
         const QJsonArray records = in.array(in.field(root, {}, "materials"), "materials");
+        if (count != quint32(records.size()))
+            in.refuse("materialCount", QStringLiteral("%1 is not the number of materials (%2)")
+                                           .arg(count)
+                                           .arg(records.size()));
         for (int i = 0; i < records.size(); ++i)
             materials.append(material(records.at(i), element(QStringLiteral("materials"), i)));
         // A dump of a cut-off library lacks the bytes where it ends.
@@ -255,17 +317,26 @@ public:
 
 int pack(const QString& json, const QString& out, Streams io)
 {
+    if (const mtls::Refusal notFile = outputRefusal(out))
+        return refuse(io.err, out, notFile);
     QFile file(json);
     if (!file.open(QIODevice::ReadOnly)) {
         report(io.err, json, QStringLiteral("Cannot open file : ") + file.errorString());
         return Failure;
     }
     QJsonParseError error;
-    const QJsonDocument document = QJsonDocument::fromJson(file.readAll(), &error);
+    const QByteArray text = file.readAll();
+    const QJsonDocument document = QJsonDocument::fromJson(text, &error);
     if (error.error != QJsonParseError::NoError) {
         report(
             io.err, json,
             QStringLiteral("bad JSON at byte %1: %2").arg(error.offset).arg(error.errorString()));
+        return Problems;
+    }
+    if (const QString repeated =
+            error.error == QJsonParseError::NoError ? repeatedKey(text) : QString();
+        !repeated.isEmpty()) {
+        report(io.err, json, repeated + QStringLiteral(": is given twice"));
         return Problems;
     }
     if (!document.isObject()) {
@@ -279,12 +350,7 @@ int pack(const QString& json, const QString& out, Streams io)
         report(io.err, json, packer.in.problem);
         return Problems;
     }
-    const QString failure = mtls::storeLibrary(out, result);
-    if (!failure.isEmpty()) {
-        report(io.err, out, failure);
-        return Failure;
-    }
-    return Success;
+    return storeOutput(out, result, io);
 }
 
 namespace {

@@ -44,7 +44,7 @@ int textures(const QString& file, const std::optional<QString>& as, bool json, S
     int status = Success;
     const std::optional<mtls::Block> block = readBlock(file, io.err, status);
     if (!block)
-        return Failure;
+        return status;
     const QString asPath = savePathOf(as.value_or(file));
     const QVector<mtls::TextureReference> references = mtls::textureReferences(*block, asPath);
     if (json) {
