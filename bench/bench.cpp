@@ -5,6 +5,8 @@
 //   lathrine_bench hostile     files made of one thing only, at 1, 20 and 200 MB, opened in
 //                              the window and by `mtls info` and `mtls check`
 //   lathrine_bench add         adding one material to 1,000 and 5,000 materials
+//   lathrine_bench undo        a cell edit, an add and a delete on 10,000 materials, each
+//                              undone and redone; the peak after 100 steps against a load
 //   lathrine_bench model       importing a model of 50 and 200 material names
 //   lathrine_bench files DIR [LIBS MODELS]
 //                              writes LIBS libraries (1,000) into DIR/libs and MODELS models
@@ -13,18 +15,22 @@
 #include "app/mainwindow.h"
 #include "mtls/block.h"
 #include "support/core/modelbuilder.h"
+#include "ui_mainwindow.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <QUndoStack>
 #include <QtEndian>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
 #include <fcntl.h>
+#include <functional>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -300,6 +306,85 @@ int openOnce(const QString& path)
     return 0;
 }
 
+QString self();
+
+// One step of each kind the history holds: a cell typed, a material added, one deleted.
+void editStep(MainWindow& window, int i)
+{
+    QTableWidget* materials = window.ui->ExternalTable;
+    materials->item(i % materials->rowCount(), 3)->setText(QStringLiteral("edited_%1").arg(i));
+}
+
+void addStep(MainWindow& window)
+{
+    QMetaObject::invokeMethod(&window, "add_material", Qt::DirectConnection,
+                              Q_ARG(QString, QStringLiteral("Car_ALPHA")),
+                              Q_ARG(QString, QStringLiteral("yCS_gear::Normal")));
+}
+
+void deleteStep(MainWindow& window)
+{
+    window.ui->ExternalTable->selectRow(0);
+    window.findChild<QAction*>(QStringLiteral("actionDelete_Material"))->trigger();
+}
+
+// In the child: opens `path`, takes `steps` steps (mostly cell edits, every tenth an add or a
+// delete) and exits; its peak is the parent's figure.
+int stepsOnce(const QString& path, int steps)
+{
+    MainWindow window;
+    window.show();
+    timeLoad(window, path);
+    for (int i = 0; i < steps; ++i) {
+        if (i % 20 == 10)
+            addStep(window);
+        else if (i % 20 == 19)
+            deleteStep(window);
+        else
+            editStep(window, i);
+    }
+    QCoreApplication::processEvents();
+    return window.history->count() == steps ? 0 : 1;
+}
+
+double seconds(const std::function<void()>& work)
+{
+    QElapsedTimer timer;
+    timer.start();
+    work();
+    QCoreApplication::processEvents();
+    return timer.nsecsElapsed() / 1e9;
+}
+
+void benchUndo(const QTemporaryDir& dir)
+{
+    const QString path = dir.filePath(QStringLiteral("undo.mtls"));
+    writeFile(path, syntheticLibrary(10000));
+    std::printf("%-32s %10s %10s %10s\n", "on 10,000 materials", "step", "undo", "redo");
+    MainWindow window;
+    window.show();
+    timeLoad(window, path);
+    const struct {
+        const char* name;
+        std::function<void()> step;
+    } kinds[] = {{"cell edit", [&] { editStep(window, 1); }},
+                 {"add", [&] { addStep(window); }},
+                 {"delete", [&] { deleteStep(window); }}};
+    for (const auto& kind : kinds) {
+        const double step = seconds(kind.step);
+        const double undo = seconds([&] { window.history->undo(); });
+        const double redo = seconds([&] { window.history->redo(); });
+        std::printf("%-32s %10.3f %10.3f %10.3f\n", kind.name, step, undo, redo);
+    }
+    std::printf("%-32s %10s\n", "in a fresh process", "peak MB");
+    const ChildRun opened = runChild(self(), {QStringLiteral("steps"), path, QStringLiteral("0")});
+    const ChildRun stepped =
+        runChild(self(), {QStringLiteral("steps"), path, QStringLiteral("100")});
+    std::printf("%-32s %10.1f\n%-32s %10.1f (%d)\n%-32s %10.2f\n", "opened alone",
+                opened.peakKiB / 1024.0, "after 100 steps", stepped.peakKiB / 1024.0,
+                stepped.status, "ratio", double(stepped.peakKiB) / opened.peakKiB);
+}
+
 QString self()
 {
     return QCoreApplication::applicationFilePath();
@@ -435,7 +520,7 @@ void benchHostile(const QTemporaryDir& dir)
 int main(int argc, char* argv[])
 {
     if (argc > 1 && (qstrcmp(argv[1], "load") == 0 || qstrcmp(argv[1], "check") == 0 ||
-                     qstrcmp(argv[1], "hostile") == 0))
+                     qstrcmp(argv[1], "hostile") == 0 || qstrcmp(argv[1], "undo") == 0))
         startSpawner();
     QApplication app(argc, argv);
     if (argc >= 3 && QByteArray(argv[1]) == "files")
@@ -444,6 +529,8 @@ int main(int argc, char* argv[])
     const QString what = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("load");
     if (what == "open" && argc > 2)
         return openOnce(QString::fromLocal8Bit(argv[2]));
+    if (what == "steps" && argc > 3)
+        return stepsOnce(QString::fromLocal8Bit(argv[2]), atoi(argv[3]));
     QTemporaryDir dir;
     QDir::setCurrent(dir.path()); // the catalogue of a run stays in the scratch folder
     if (what == "load") {
@@ -457,9 +544,12 @@ int main(int argc, char* argv[])
         benchAdd(dir);
     else if (what == "model")
         benchModel(dir);
+    else if (what == "undo")
+        benchUndo(dir);
     else {
         std::fprintf(
-            stderr, "usage: lathrine_bench load|add|model|check|hostile|files DIR [LIBS MODELS]\n");
+            stderr,
+            "usage: lathrine_bench load|add|model|undo|check|hostile|files DIR [LIBS MODELS]\n");
         return 2;
     }
     return 0;
