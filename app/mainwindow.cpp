@@ -196,6 +196,7 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent), ui(new Ui::MainWi
     dialog->installEventFilter(this);
 
     setupHistory();
+    setupWorkbench();
     // A typed cell goes into the state as it is made.
     connect(ui->ExternalTable->model(), &QAbstractItemModel::dataChanged, this,
             &MainWindow::materialsEdited);
@@ -230,6 +231,7 @@ void MainWindow::closeEvent(QCloseEvent* event)
         event->ignore();
         return;
     }
+    saveWindowGeometry();
     QMainWindow::closeEvent(event);
     windowClosed = event->isAccepted();
 }
@@ -240,6 +242,8 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event)
     // closed, hiding it is the end.
     if (watched == dialog && event->type() == QEvent::Hide && windowClosed)
         QApplication::quit();
+    if (filterKey(watched, event))
+        return true;
     return QMainWindow::eventFilter(watched, event);
 }
 
@@ -251,8 +255,10 @@ MainWindow::~MainWindow()
 
 void MainWindow::on_actionExit_triggered()
 {
-    if (maySaveChanges(tr("exiting")))
-        QApplication::quit();
+    if (!maySaveChanges(tr("exiting")))
+        return;
+    saveWindowGeometry();
+    QApplication::quit();
 }
 
 void MainWindow::ok(QString filename)
@@ -271,7 +277,7 @@ void MainWindow::on_MTL_Button_0_clicked()
     if (!maySaveChanges(tr("opening another file")))
         return;
     const QString filename = QFileDialog::getOpenFileName(
-        this, tr("Open MTLs File"), QString(), tr("2K23 MTLs (*.mtls *.mdl)"), nullptr, {});
+        this, tr("Open MTLs File"), startFolder(), tr("2K23 MTLs (*.mtls *.mdl)"), nullptr, {});
     if (!filename.isEmpty())
         open_mtl(filename);
 }

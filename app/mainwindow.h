@@ -67,6 +67,7 @@ private slots:
     void on_actionUnQueue_All_triggered();
     void merge_MDL(QString filename);
     void on_actionEnable_Cell_Edits_triggered();
+    void on_actionIndex_Shaders_triggered();
 
 public:
     Ui::MainWindow* ui;
@@ -84,6 +85,11 @@ public:
 
     // Opens the first of the files named when the program was started, as "Open MTLs" would.
     void openFiles(const QStringList& paths);
+    // Puts the window where the last run left it (a first run keeps the form's size).
+    void restoreRememberedGeometry();
+    // The editor's own settings (window, recent files, last folder), in the user's
+    // configuration folder; never the shader catalogue.
+    static QString settingsPath();
 
 private:
     friend class MainWindowTestAccess;
@@ -117,6 +123,19 @@ private:
     // Says once in the status bar when the catalogue file cannot take what loads learn.
     void noteUnsavedCatalogue();
     QLabel* catalogueNotice = nullptr;
+    QLabel* libraryLine = nullptr; // what the library shown has to say; menu hints leave it be
+    class QLineEdit* filterField = nullptr;
+    class QMenu* recentMenu = nullptr;
+    QAction* catalogueInfo = nullptr;
+    void setupWorkbench();
+    void showFilter();
+    void applyFilter();
+    void refreshLibraryLine();
+    bool filterKey(QObject* watched, QEvent* event); // Escape in the find field
+    void rememberFile(const QString& path); // a file opened or saved: recent list, last folder
+    void rebuildRecentMenu();
+    QString startFolder() const; // where the open and save dialogs start
+    void saveWindowGeometry();
     bool windowClosed = false;
     bool rendering = false; // the widgets are being filled from the state
 

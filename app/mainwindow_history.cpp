@@ -75,6 +75,7 @@ void MainWindow::applyState(const authoring::Session& next, QPoint cell)
 
 void MainWindow::pushStep(const QString& text, const authoring::Session& after, QPoint cell)
 {
+    noteUnsavedCatalogue(); // whichever step first met a catalogue that cannot be written
     history->push(
         new StepCommand(text, settled(state), settled(after), cell,
                         [this](const authoring::Session& s, QPoint c) { applyState(s, c); }));

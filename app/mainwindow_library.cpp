@@ -119,6 +119,7 @@ void MainWindow::open_mtl(QString filename)
         return;
     }
     startHistory(step.session);
+    rememberFile(filename);
 }
 
 void MainWindow::render()
@@ -129,8 +130,7 @@ void MainWindow::render()
     else
         showCleared();
     rendering = false;
-    // "" clears it
-    statusBar()->showMessage(state.loaded ? authoring::statusLine(*state.loaded) : QString());
+    applyFilter(); // also says what the library has to say
 }
 
 void MainWindow::showCleared()
@@ -153,8 +153,7 @@ void MainWindow::noteUnsavedCatalogue()
 {
     if (catalogueNotice)
         return;
-    const QString path =
-        QFileInfo(QString::fromLatin1(ShaderCatalogue::DefaultFileName)).absoluteFilePath();
+    const QString path = ShaderCatalogue::defaultPath();
     const QString reason = ShaderCatalogue::unsavedReason(path);
     if (reason.isEmpty())
         return;
@@ -364,7 +363,7 @@ bool MainWindow::saveLibrary()
         warn(QStringLiteral("No MTL data loaded."));
         return false;
     }
-    const QString path = QFileDialog::getSaveFileName(this, tr("Save MTLs File as"), QString(),
+    const QString path = QFileDialog::getSaveFileName(this, tr("Save MTLs File as"), startFolder(),
                                                       tr("2K23 MTLs (*.mtls)"));
     if (path.isEmpty())
         return false;
@@ -391,6 +390,7 @@ bool MainWindow::saveLibrary()
         settleSaved(reloaded.session);
     else
         warn(reloaded.refusal.text);
+    rememberFile(path);
     if (announce)
         warn(QStringLiteral("File Saved Successfully."));
     announce_save = false;

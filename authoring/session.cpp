@@ -5,6 +5,7 @@
 #include "mtls/libraryfile.h"
 #include "mtls/textures.h"
 
+#include <QSet>
 #include <algorithm>
 #include <functional>
 
@@ -225,6 +226,39 @@ QString rowProblem(const Session& state, int row, const ShaderCatalogue& catalog
         return who + QStringLiteral(": ") + result.refusal.text +
                QStringLiteral(" (a save refuses this)");
     return QString();
+}
+
+Learnt learnFile(const QString& path, ShaderCatalogue& catalogue)
+{
+    Learnt learnt;
+    const mtls::FileBytes file = mtls::readLibraryFile(path);
+    if ((learnt.refusal = file.refusal))
+        return learnt;
+    if ((learnt.refusal = mtls::tooLarge(file.data)))
+        return learnt;
+    const std::optional<mtls::Block> block = mtls::decode(file.data);
+    if (!block) {
+        learnt.refusal =
+            mtls::refusal(mtls::Refusal::NotLibrary, QLatin1String(InvalidFileMessage));
+        return learnt;
+    }
+    // What the catalogue lacks before the records go in is what this load adds.
+    const mtls::LoadedLibrary library = mtls::layoutBlock(*block);
+    auto isShaderKey = [](const QString& key) {
+        return key.startsWith(QLatin1String("Params/")) ||
+               key.startsWith(QLatin1String("Shaders/")) || key.startsWith(QLatin1String("Flags/"));
+    };
+    QSet<QString> absentNames;
+    for (const mtls::CatalogueRecord& record : library.records)
+        if (!isShaderKey(record.key) && !catalogue.contains(record.key))
+            absentNames.insert(record.key);
+    const int shadersBefore = catalogue.shaderNames().size();
+    for (const mtls::CatalogueRecord& record : library.records)
+        catalogue.record(record.key, record.value);
+    learnt.shaders = catalogue.shaderNames().size() - shadersBefore;
+    learnt.names = int(std::count_if(absentNames.cbegin(), absentNames.cend(),
+                                     [&](const QString& key) { return catalogue.contains(key); }));
+    return learnt;
 }
 
 ModelPlan readModelPlan(const QString& path)

@@ -20,6 +20,7 @@ struct Session {
     bool swapPending = false;  // a MODIFY waits for the dialog
     int swapRow = 0;           // the row it replaces
     bool announceSave = false; // the save that ends says so in a box
+    QString notice;            // what the last step has to say beside the library's own line
     // The library as its last load read it (offsets, claimed count, truncation); none for
     // the empty view or a state taken from the tables.
     std::optional<mtls::LoadedLibrary> loaded;
@@ -74,6 +75,15 @@ Step deleteRows(const Session& before, const QVector<int>& rows);
 
 // What a save would say against `row`, or an empty name or shader; "" when nothing.
 QString rowProblem(const Session& state, int row, const ShaderCatalogue& catalogue);
+
+// What opening one library teaches the catalogue, as the editor's load does (a library it
+// would refuse teaches nothing): how many shaders and parameter names were new.
+struct Learnt {
+    int shaders = 0;
+    int names = 0;
+    mtls::Refusal refusal;
+};
+Learnt learnFile(const QString& path, ShaderCatalogue& catalogue);
 
 // The materials a model file asks for; the message says why there are none to take.
 struct ModelPlan {

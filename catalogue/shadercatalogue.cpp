@@ -1,8 +1,10 @@
 #include "catalogue/shadercatalogue.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QSettings>
+#include <QStandardPaths>
 #include <QTextCodec>
 #include <algorithm>
 
@@ -68,6 +70,15 @@ struct ShaderCatalogue::Unsaved {
     QHash<QString, QVariant> values;
     QString reason;
 };
+
+QString ShaderCatalogue::defaultPath()
+{
+    const QString here = QFileInfo(QString::fromLatin1(DefaultFileName)).absoluteFilePath();
+    if (QFileInfo::exists(here))
+        return here;
+    const QString data = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
+    return data + QStringLiteral("/lathrine/") + QLatin1String(DefaultFileName);
+}
 
 ShaderCatalogue::ShaderCatalogue(const QString& path)
     : filePath(QFileInfo(path).absoluteFilePath()),
@@ -178,6 +189,7 @@ void ShaderCatalogue::sync()
 {
     if (!settings || learnt.isEmpty())
         return;
+    QDir().mkpath(QFileInfo(filePath).absolutePath()); // the user's folder on a first run
     settings->sync();
     if (settings->status() != QSettings::AccessError) {
         learnt.clear();

@@ -16,9 +16,15 @@ class ShaderCatalogue {
 public:
     static constexpr const char* DefaultFileName = "MTLs_Shaders.ini";
 
+    // The catalogue of this user: DefaultFileName in the current directory when that file
+    // exists there (older setups and scripts keep theirs), otherwise "lathrine/" + it under
+    // the user's data folder. The window and mtls both take this one.
+    static QString defaultPath();
+
     // A catalogue on the INI file at `path` (relative paths are taken from the current
-    // directory when the object is made). A missing file reads as empty.
-    explicit ShaderCatalogue(const QString& path = QString::fromLatin1(DefaultFileName));
+    // directory when the object is made). A missing file reads as empty; its folder is made
+    // when the catalogue first writes.
+    explicit ShaderCatalogue(const QString& path = defaultPath());
     // A catalogue held in memory only.
     static ShaderCatalogue inMemory();
     ShaderCatalogue(ShaderCatalogue&&) noexcept;

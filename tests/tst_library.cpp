@@ -307,7 +307,7 @@ private slots:
                 writeLibrary(grid(QString("0|s|m|%1|v").arg(text)), {}, writerCatalogue(), {});
             QCOMPARE(result.refusal.kind, Refusal::Content);
             QCOMPARE(result.refusal.text, "Cannot save \"m\": its SubMtls # \"" + QString(text) +
-                                         "\" is not a whole number from 0 to 65535.");
+                                              "\" is not a whole number from 0 to 65535.");
         }
         // A string that lands at `offset`: names and main shaders stop below 65535, every
         // other reference below 65536.

@@ -83,7 +83,7 @@ private slots:
         // in place, as in a read-only folder, where the plain open still lets them.
         const bool beside = QByteArray(QTest::currentDataTag()).contains("temporary");
         mtls::temporaryFileRefused = beside ? nullptr : +[](const QString&) { return true; };
-        ScratchDirectory files;
+        ScratchDirectory files(ScratchDirectory::UsersCatalogue);
         const QString in = files.path("in.mtls"), path = files.path(output);
         QVERIFY(writeFile(in, library) && QDir().mkdir("full") &&
                 QDir().mkdir(ShaderCatalogue::DefaultFileName));

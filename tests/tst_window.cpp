@@ -129,11 +129,11 @@ private slots:
             "pushButton_2{text=Save MTLs File as}"
             "ExternalTable{rowCount=2|columnCount=1|editTriggers=0}"
             "OriginalTable{rowCount=2|columnCount=1|editTriggers=0}"
-            "menuFile{entries=Open MTLs Ctrl+R;Save MTLs File Ctrl+S;Exit}"
+            "menuFile{entries=Open MTLs Ctrl+R;Save MTLs File Ctrl+S;Open Recent;Exit Ctrl+Q}"
             "menuEdit{entries=Add New Material Ctrl+N;Enable Cell Edits;Clear View Ctrl+T;"
             "UnQueue All hidden disabled;Clear All hidden;Add Swap Button hidden;Index Shaders;;"
-            "Undo Ctrl+Z disabled;Redo Ctrl+Shift+Z disabled;Delete Material Del}"
-            "menuHelp{entries=Quorvane Github}"
+            "Undo Ctrl+Z disabled;Redo Ctrl+Shift+Z disabled;Delete Material Del;Find Ctrl+F}"
+            "menuHelp{entries=Quorvane Github;Shader Catalogue...}"
             "Dialog{windowTitle=Quorvane Lathrine|modal=false|width=330|height=172}"
             "cancel{text=OK}ok{text=Cancel}label{text=Set New Material:}IDlabel{text=Model Name:}"
             "shaderlabel{text=Model Shader:}comboBox{currentText=yCS_gear_Normal}";
@@ -566,16 +566,15 @@ private slots:
             QCOMPARE(win.materials->item(0, 4)->text(), count);
             const QString refusal =
                 QString("SubMtls # takes a whole number from 0 to 65535, not \"%1\".").arg(c.typed);
-            QCOMPARE(win.w.statusBar()->currentMessage() == refusal, !c.taken);
+            QCOMPARE(libraryLine(win.w) == refusal, !c.taken);
         }
         // An edit a save would refuse is said at once, naming the material.
         win.materials->item(0, 6)->setText("noType");
         QCOMPARE(
-            win.w.statusBar()->currentMessage(),
+            libraryLine(win.w),
             QString("Material \"gear_mat\": Unknown parameter type: noType (a save refuses this)"));
         win.materials->item(1, 3)->setText("");
-        QCOMPARE(win.w.statusBar()->currentMessage(),
-                 QString("Material 1: the Model_ID is empty."));
+        QCOMPARE(libraryLine(win.w), QString("Material 1: the Model_ID is empty."));
     }
 
     // MODIFY selects the row's own shader; Delete removes the selected rows in one step; OK with
@@ -609,7 +608,7 @@ private slots:
 
         QAction* remove = win.w.findChild<QAction*>("actionDelete_Material");
         remove->trigger(); // nothing selected
-        QCOMPARE(win.w.statusBar()->currentMessage(), QString("Select the materials to delete."));
+        QCOMPARE(libraryLine(win.w), QString("Select the materials to delete."));
         const QString rows = win.rows();
         win.materials->selectAll();
         remove->trigger();

@@ -63,12 +63,6 @@ void setupLearn(QCommandLineParser& parser)
     addCatalogueOption(parser);
 }
 
-bool isShaderKey(const QString& key)
-{
-    return key.startsWith(QLatin1String("Params/")) || key.startsWith(QLatin1String("Shaders/")) ||
-           key.startsWith(QLatin1String("Flags/"));
-}
-
 int runLearn(const QCommandLineParser& parser, Streams io)
 {
     const QStringList libraries = parser.positionalArguments();
@@ -77,36 +71,13 @@ int runLearn(const QCommandLineParser& parser, Streams io)
     ShaderCatalogue catalogue(cataloguePath(parser));
     int status = Success;
     for (const QString& path : libraries) {
-        const mtls::FileBytes file = mtls::readLibraryFile(path);
-        if (file.refusal) {
-            status = std::max(status, fail(io, path, file.refusal));
+        const authoring::Learnt learnt = authoring::learnFile(path, catalogue);
+        if (learnt.refusal) {
+            status = std::max(status, fail(io, path, learnt.refusal));
             continue;
         }
-        // The editor's load refuses a library too large to show, and so teaches nothing.
-        if (const mtls::Refusal tooLarge = mtls::tooLarge(file.data)) {
-            status = std::max(status, fail(io, path, tooLarge));
-            continue;
-        }
-        // One decode and layout: what the catalogue lacks before the records go in is what
-        // this load adds.
-        const std::optional<mtls::Block> block = mtls::decode(file.data);
-        if (!block) {
-            status = std::max(status, fail(io, path, notLibrary()));
-            continue;
-        }
-        const mtls::LoadedLibrary library = mtls::layoutBlock(*block);
-        QSet<QString> absentNames;
-        for (const mtls::CatalogueRecord& record : library.records)
-            if (!isShaderKey(record.key) && !catalogue.contains(record.key))
-                absentNames.insert(record.key);
-        const int shadersBefore = catalogue.shaderNames().size();
-        for (const mtls::CatalogueRecord& record : library.records)
-            catalogue.record(record.key, record.value);
-        const int names =
-            int(std::count_if(absentNames.cbegin(), absentNames.cend(),
-                              [&](const QString& key) { return catalogue.contains(key); }));
-        io.out << path << ": " << catalogue.shaderNames().size() - shadersBefore << " new shaders, "
-               << names << " new parameter names\n";
+        io.out << path << ": " << learnt.shaders << " new shaders, " << learnt.names
+               << " new parameter names\n";
     }
     return status;
 }
@@ -123,7 +94,9 @@ int runShaders(const QCommandLineParser& parser, Streams io)
 {
     if (!parser.positionalArguments().isEmpty())
         return usageError(io, QStringLiteral("shaders takes no file"));
-    const ShaderCatalogue catalogue(cataloguePath(parser));
+    const QString path = cataloguePath(parser);
+    const ShaderCatalogue catalogue(path);
+    io.err << "catalogue: " << QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath()) << '\n';
     // The dialog's list: the catalogue's names in its order.
     const QStringList names = catalogue.shaderNames();
     if (parser.isSet(QStringLiteral("json"))) {

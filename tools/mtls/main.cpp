@@ -57,7 +57,8 @@ const char* const Epilogue =
     "\n"
     "Exit status: 0 on success, 1 when a file is not a clean library or cannot be saved,\n"
     "2 for a usage or I/O error. The commands that read or write the shader catalogue use\n"
-    "MTLs_Shaders.ini in the current directory unless --catalogue FILE is given. Files are\n"
+    "the editor's: MTLs_Shaders.ini in the current directory when it is there, else\n"
+    "lathrine/MTLs_Shaders.ini in your data folder, unless --catalogue FILE is given. Files are\n"
     "independent of each other, so large batches can run in parallel, for example:\n"
     "  find mods -name '*.mtls' -print0 | xargs -0 -P 4 -n 50 mtls check\n";
 
@@ -159,10 +160,11 @@ void addCatalogueOption(QCommandLineParser& parser)
 {
     catalogueOptionAdded() = true;
     parser.addOption({QStringLiteral("catalogue"),
-                      QStringLiteral("The shader catalogue (default: MTLs_Shaders.ini in the "
-                                     "current directory, as the editor)."),
-                      QStringLiteral("FILE"),
-                      QString::fromLatin1(ShaderCatalogue::DefaultFileName)});
+                      QStringLiteral("The shader catalogue (default: the editor's, "
+                                     "MTLs_Shaders.ini in the current directory when it is "
+                                     "there, else lathrine/MTLs_Shaders.ini in your data "
+                                     "folder)."),
+                      QStringLiteral("FILE"), ShaderCatalogue::defaultPath()});
 }
 
 QString cataloguePath(const QCommandLineParser& parser)

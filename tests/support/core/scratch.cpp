@@ -3,8 +3,21 @@
 #include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QStandardPaths>
 
 namespace testfiles {
+
+ScratchDirectory::ScratchDirectory(Catalogue catalogue) : previous(QDir::currentPath())
+{
+    QStandardPaths::setTestModeEnabled(true);
+    qputenv("XDG_DATA_HOME",
+            QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation).toUtf8());
+    qputenv("XDG_CONFIG_HOME",
+            QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation).toUtf8());
+    QDir::setCurrent(dir.path());
+    if (catalogue == CatalogueHere)
+        writeFile(QStringLiteral("MTLs_Shaders.ini"), QByteArray());
+}
 
 ToolRun runTool(const QString& program, const QStringList& arguments)
 {

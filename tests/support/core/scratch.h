@@ -22,11 +22,14 @@ inline QByteArray readFile(const QString& path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-// A temporary folder that is the current directory while the object lives, so that the
-// catalogue of a test never meets another's.
+// A temporary folder that is the current directory while the object lives. It holds an empty
+// catalogue file unless told not to, so that the catalogue of a test never meets another's;
+// without it the catalogue is the user's, in Qt's test folders (which the programs a test
+// starts use too), never the real ones.
 class ScratchDirectory {
 public:
-    ScratchDirectory() : previous(QDir::currentPath()) { QDir::setCurrent(dir.path()); }
+    enum Catalogue { CatalogueHere, UsersCatalogue };
+    explicit ScratchDirectory(Catalogue catalogue = CatalogueHere);
     ~ScratchDirectory() { QDir::setCurrent(previous); }
     QString path(const QString& name) const { return dir.filePath(name); }
 

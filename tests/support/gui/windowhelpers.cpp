@@ -21,9 +21,18 @@ QStringList rowTexts(const QTableWidget* table, int row)
     return texts;
 }
 
+QString libraryLine(const MainWindow& w)
+{
+    const QString line = w.findChild<QLabel*>(QStringLiteral("libraryStatus"))->text();
+    const QString message = w.statusBar()->currentMessage();
+    return message.isEmpty() ? line
+           : line.isEmpty()  ? message
+                             : line + QLatin1String(" | ") + message;
+}
+
 QStringList shown(const MainWindow& w)
 {
-    QStringList seen{w.current_file, w.statusBar()->currentMessage(),
+    QStringList seen{w.current_file, libraryLine(w),
                      w.isWindowModified() ? QStringLiteral("modified") : QString()};
     for (const char* label : {"ExternalLabel", "OriginalLabel", "label"})
         seen << w.findChild<QLabel*>(label)->text();

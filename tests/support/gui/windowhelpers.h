@@ -23,6 +23,8 @@ template <typename... Texts> void call(MainWindow& window, const char* slot, con
 
 // Texts of one row, "<none>" for a cell without an item.
 QStringList rowTexts(const QTableWidget* table, int row);
+// The status bar's line about the library shown, then a transient message after it, if any.
+QString libraryLine(const MainWindow& window);
 // Everything the window shows of a library: its file, the captions, the status line and the
 // texts of both tables.
 QStringList shown(const MainWindow& window);
