@@ -298,6 +298,7 @@ void MainWindow::on_actionQueue_All_triggered()
     ui->OriginalTable->horizontalHeader()->hide();
     ui->label->setText(tr("Items:    "));
     current_file.clear();
+    cutRow = -1;
     statusBar()->clearMessage();
 }
 

@@ -94,6 +94,7 @@ private:
     void noteUnsavedCatalogue();
     QLabel* catalogueNotice = nullptr;
     bool windowClosed = false;
+    int cutRow = -1; // a material the file cut, shown as far as it was read; never written
 
     // The MODIFY column sits at 1, ahead of the base layout's Main Shader column.
     static constexpr int SwapColumn = 1;

@@ -147,6 +147,8 @@ authoring::Session MainWindow::session() const
             row.remove(1);
         --state.grid.columnCount;
     }
+    if (cutRow >= 0 && cutRow < state.grid.rows.size())
+        state.grid.rows.remove(cutRow);
     state.currentFile = current_file;
     if (swap_pending)
         state.swapRow = swap_row;
@@ -175,6 +177,7 @@ void MainWindow::noteUnsavedCatalogue()
 void MainWindow::showLibrary(const mtls::LoadedLibrary& library, const QString& filename)
 {
     current_file = filename;
+    cutRow = library.lastRowCut ? library.grid.rows.size() - 1 : -1;
     ui->ExternalLabel->setText(authoring::caption(filename));
     deleteSwapButtons();
     for (QTableWidget* table : {static_cast<QTableWidget*>(ui->OriginalTable),
@@ -359,7 +362,8 @@ QStringList MainWindow::dictionaryColumn() const
 
 void MainWindow::rebuild_mtl()
 {
-    if (ui->ExternalTable->rowCount() == 0) {
+    // A cut material alone is nothing to save.
+    if (ui->ExternalTable->rowCount() == (cutRow >= 0 ? 1 : 0)) {
         warn(QStringLiteral("No MTL data loaded."));
         return;
     }

@@ -17,6 +17,13 @@ if(PACKAGE)
     if(NOT result EQUAL 0 OR NOT depends MATCHES "libqt5widgets5" OR NOT depends MATCHES "libc6")
         message(FATAL_ERROR "unpacking failed (${result}) or dependencies incomplete: ${depends}")
     endif()
+    # Debian's package checker: errors fail the check; the warnings left are in the README.
+    execute_process(COMMAND lintian --fail-on error ${deb} RESULT_VARIABLE result
+        OUTPUT_VARIABLE findings ERROR_VARIABLE findings)
+    if(NOT result EQUAL 0)
+        message(FATAL_ERROR "lintian finds errors in the package (${result}):\n${findings}")
+    endif()
+    message(STATUS "lintian:\n${findings}")
     set(root ${PREFIX}/root/usr)
 else()
     execute_process(COMMAND ${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${PREFIX}
