@@ -88,6 +88,8 @@ private:
     void showLoaded(const mtls::LoadedLibrary& library, const QString& filename); // + status bar
     void showStep(const authoring::Step& step); // the view cleared, then the step's library
     void warn(const QString& text);
+    // The same for a refusal about the file at `path`, with its name and the reason added.
+    void warnFile(const QString& path, const QString& text, bool saving = false);
     void openDialogForNewMaterial();
     void deleteSwapButtons();
     // Says once in the status bar when the catalogue file cannot take what loads learn.

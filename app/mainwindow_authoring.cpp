@@ -55,7 +55,7 @@ void MainWindow::add_material(QString Model_ID, QString Shader)
     }();
     // A write that did not go through leaves the window showing what it showed.
     if (!step.done()) {
-        warn(step.message);
+        warnFile(previewPath(), step.message, true);
         return;
     }
     showStep(step);
@@ -86,7 +86,7 @@ void MainWindow::merge_MDL(QString filename)
     on_actionQueue_All_triggered();
     const authoring::ModelPlan plan = authoring::readModelPlan(filename);
     if (!plan.message.isEmpty()) {
-        warn(plan.message);
+        warnFile(filename, plan.message);
         return;
     }
     swap_pending = false;
@@ -98,5 +98,5 @@ void MainWindow::merge_MDL(QString filename)
     if (step.session.loaded)
         showStep(step);
     if (!step.done())
-        warn(step.message);
+        warnFile(previewPath(), step.message, true);
 }

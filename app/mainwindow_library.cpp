@@ -101,7 +101,7 @@ void MainWindow::open_mtl(QString filename)
         // A model file is read by the import; here it only has to open.
         const QString error = openError(filename);
         if (!error.isEmpty())
-            warn(error);
+            warnFile(filename, error);
         else
             merge_MDL(filename);
         return;
@@ -116,7 +116,7 @@ void MainWindow::open_mtl(QString filename)
     }
     noteUnsavedCatalogue();
     if (!step.done()) {
-        warn(step.message);
+        warnFile(filename, step.message);
         return;
     }
     showLoaded(*step.session.loaded, filename);
@@ -378,7 +378,7 @@ void MainWindow::rebuild_mtl()
     }
     printHashLines(step.hashLines);
     if (!step.done()) {
-        warn(step.message);
+        warnFile(path, step.message, true);
         return;
     }
     open_mtl(path);
@@ -404,7 +404,7 @@ void MainWindow::rebuild_mtltempFile(QString filename)
     const ShaderCatalogue catalogue;
     const mtls::WriteResult result = authoring::writeWorkingFile(session(), filename, catalogue);
     if (result.outcome != mtls::WriteResult::Written) {
-        warn(result.message);
+        warnFile(filename, result.message, true);
         return;
     }
     printHashLines(result.hashDebugLines);

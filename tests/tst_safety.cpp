@@ -105,7 +105,12 @@ private slots:
         window.answers.expectFileDialog(path);
         window.answers.expectMessage();
         call(window.w, "on_pushButton_2_clicked");
-        QCOMPARE(window.answers.messages(), (QList<ModalAnswerer::Message>{{"Warning", message}}));
+        // A failed write says which file was not saved and why, under the window's own words.
+        const QString detail = message.startsWith("Cannot")
+                                   ? "\n" + path + ": not saved: " + message.section(" : ", 1)
+                                   : QString();
+        QCOMPARE(window.answers.messages(),
+                 (QList<ModalAnswerer::Message>{{"Warning", message + detail}}));
         QCOMPARE(window.w.current_file, message == Saved ? path : in);
         QCOMPARE(contents(path), message == Saved ? library : before);
         // Nothing is left behind beside the ballast and the old file.

@@ -27,7 +27,9 @@ void ModalAnswerer::poll()
     if (!expected || (box ? answer != Ok : !dialog || answer == Ok || (answer == Accept && !edit)))
         ++unexpectedCount;
     if (box)
-        seen[0].append({box->windowTitle(), box->text()});
+        seen[0].append({box->windowTitle(), box->informativeText().isEmpty()
+                                                ? box->text()
+                                                : box->text() + '\n' + box->informativeText()});
     if (dialog)
         seen[1].append({dialog->windowTitle(), dialog->nameFilters().join(';')});
     if (box && box->button(QMessageBox::Ok)) {
