@@ -34,7 +34,8 @@ else()
     set(root ${PREFIX})
 endif()
 set(expected ${BINDIR}/lathrine ${BINDIR}/mtls ${DATADIR}/applications/lathrine.desktop
-    ${DATADIR}/icons/hicolor/256x256/apps/lathrine.png ${DATADIR}/mime/packages/lathrine-mtls.xml)
+    ${DATADIR}/icons/hicolor/256x256/apps/lathrine.png ${DATADIR}/mime/packages/lathrine-mtls.xml
+    ${DATADIR}/doc/lathrine/copyright ${DATADIR}/doc/lathrine/changelog.gz)
 foreach(path ${expected})
     if(NOT EXISTS ${root}/${path})
         message(FATAL_ERROR "not installed: ${path}")
