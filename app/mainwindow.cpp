@@ -330,7 +330,9 @@ QString invalidReason(const QString& path, bool model)
     if (head.isEmpty())
         return QStringLiteral("the file is empty");
     if (!model)
-        return mtls::checkBlock(mtls::readLibraryFile(path).data).value(0).text;
+        return mtls::checkBlock(mtls::readLibraryFile(path).data)
+            .value(0, {0, QStringLiteral("not an MTLs block")})
+            .text;
     if (head.size() < 4 || qFromBigEndian<quint32>(head.constData()) != authoring::ModelMagic)
         return QStringLiteral("not a model file: it starts with %1, not 4D 44 4C 21 (\"MDL!\")")
             .arg(QString::fromLatin1(head.toHex(' ').toUpper()));
