@@ -3,11 +3,15 @@
 
 #include "app/droppaths.h"
 #include "authoring/dialog.h"
+#include "authoring/modelfile.h"
+#include "mtls/blockcheck.h"
+#include "mtls/libraryfile.h"
 #include "ui_mainwindow.h"
 
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDesktopServices>
+#include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileDialog>
@@ -17,6 +21,7 @@
 #include <QStatusBar>
 #include <QUndoStack>
 #include <QUrl>
+#include <QtEndian>
 
 const char* const MainWindow::ReleasesPage = "https://github.com/quorvane/lathrine/releases";
 
@@ -340,4 +345,43 @@ void MainWindow::on_actionEnable_Cell_Edits_triggered()
 void MainWindow::warn(const QString& text)
 {
     QMessageBox::warning(this, tr("Warning"), text, QMessageBox::Ok);
+}
+
+namespace {
+
+// Why a file that opened is no library or model, in the words of `mtls check`.
+QString invalidReason(const QString& path, bool model)
+{
+    QFile file(path);
+    const QByteArray head = file.open(QIODevice::ReadOnly) ? file.read(4) : QByteArray();
+    if (head.isEmpty())
+        return QStringLiteral("the file is empty");
+    if (!model)
+        return mtls::checkBlock(mtls::readLibraryFile(path).data)
+            .value(0, {0, QStringLiteral("not an MTLs block")})
+            .text;
+    if (head.size() < 4 || qFromBigEndian<quint32>(head.constData()) != authoring::ModelMagic)
+        return QStringLiteral("not a model file: it starts with %1, not 4D 44 4C 21 (\"MDL!\")")
+            .arg(QString::fromLatin1(head.toHex(' ').toUpper()));
+    return QStringLiteral("the model's material names cannot be read");
+}
+
+} // namespace
+
+void MainWindow::warnFile(const QString& path, const QString& text, bool saving)
+{
+    // The main text is the window's own word; the second line says which file and why.
+    const bool invalid = text == QLatin1String("Invalid File");
+    if (!invalid && !text.startsWith(QLatin1String("Cannot "))) {
+        warn(text);
+        return;
+    }
+    const bool model = path.endsWith(QLatin1String(".mdl"), Qt::CaseInsensitive);
+    const QString reason =
+        invalid ? invalidReason(path, model) : text.section(QStringLiteral(" : "), 1);
+    QMessageBox box(QMessageBox::Warning, tr("Warning"), text, QMessageBox::Ok, this);
+    box.setInformativeText(QDir::toNativeSeparators(path) +
+                           (saving ? QStringLiteral(": not saved: ") : QStringLiteral(": ")) +
+                           reason);
+    box.exec();
 }

@@ -117,6 +117,8 @@ private:
     void settleSaved(const authoring::Session& saved); // the saved file shown, the state clean
     static void printHashLines(const QStringList& lines);
     void warn(const QString& text);
+    // The same for a refusal about the file at `path`, with its name and the reason added.
+    void warnFile(const QString& path, const QString& text, bool saving = false);
     void openDialogForNewMaterial();
     void setupHistory();
     void deleteSwapButtons();

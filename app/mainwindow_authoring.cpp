@@ -72,7 +72,7 @@ void MainWindow::add_material(QString Model_ID, QString Shader)
     }();
     // A write that did not go through leaves the window showing what it showed.
     if (!step.done()) {
-        warn(step.refusal.text);
+        warnFile(previewPath(), step.refusal.text, true);
         return;
     }
     printHashLines(step.hashLines);
@@ -107,7 +107,7 @@ void MainWindow::merge_MDL(QString filename)
     startHistory(authoring::Session::cleared());
     const authoring::ModelPlan plan = authoring::readModelPlan(filename);
     if (plan.refusal) {
-        warn(plan.refusal.text);
+        warnFile(filename, plan.refusal.text);
         return;
     }
     rememberFile(filename);

@@ -101,7 +101,7 @@ void MainWindow::open_mtl(QString filename)
         // A model file is read by the import; here it only has to open.
         const QString error = openError(filename);
         if (!error.isEmpty())
-            warn(error);
+            warnFile(filename, error);
         else
             merge_MDL(filename);
         return;
@@ -115,7 +115,7 @@ void MainWindow::open_mtl(QString filename)
     }
     noteUnsavedCatalogue();
     if (!step.done()) {
-        warn(step.refusal.text);
+        warnFile(filename, step.refusal.text);
         return;
     }
     startHistory(step.session);
@@ -359,7 +359,8 @@ void MainWindow::rebuild_mtl()
 
 bool MainWindow::saveLibrary()
 {
-    if (state.grid.rows.isEmpty()) {
+    // A cut material alone is nothing to save.
+    if (state.grid.rows.size() == (state.cutRow >= 0 ? 1 : 0)) {
         warn(QStringLiteral("No MTL data loaded."));
         return false;
     }
@@ -375,7 +376,7 @@ bool MainWindow::saveLibrary()
     }
     printHashLines(step.hashLines);
     if (!step.done()) {
-        warn(step.refusal.text);
+        warnFile(path, step.refusal.text, true);
         return false;
     }
     // The saved file is read back, so that the window shows what is on disk; the history
@@ -417,10 +418,11 @@ void MainWindow::rebuild_mtltempFile(QString filename)
     authoring::Session tables;
     tables.dictionary = dictionaryColumn();
     tables.grid = materialGrid();
+    tables.cutRow = state.cutRow;
     const ShaderCatalogue catalogue;
     const mtls::WriteResult result = authoring::writeWorkingFile(tables, filename, catalogue);
     if (result.refusal) {
-        warn(result.refusal.text);
+        warnFile(filename, result.refusal.text, true);
         return;
     }
     printHashLines(result.hashDebugLines);

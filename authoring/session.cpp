@@ -34,6 +34,8 @@ int placeRow(Session& session)
     int row = grid.columnCount == 1 ? 0 : grid.rows.size();
     if (session.swapPending && session.swapRow >= 0 && session.swapRow < grid.rows.size()) {
         row = session.swapRow;
+        if (row == session.cutRow)
+            session.cutRow = -1; // a whole material takes its place
         grid.rows[row] = emptyRow(grid);
     } else {
         grid.rows.resize(row + 1);
@@ -41,6 +43,15 @@ int placeRow(Session& session)
     }
     session.swapPending = false;
     return row;
+}
+
+// The rows a write takes: all but a material the file cut, which is never saved half.
+mtls::MaterialGrid writable(const Session& state)
+{
+    mtls::MaterialGrid grid = state.grid;
+    if (state.cutRow >= 0 && state.cutRow < grid.rows.size())
+        grid.rows.remove(state.cutRow);
+    return grid;
 }
 
 void setRow(mtls::MaterialGrid& grid, int row, const mtls::GridRow& cells)
@@ -101,6 +112,7 @@ Step loadBytes(const Session& before, const QByteArray& data, const QString& pat
     for (const mtls::DictionaryEntry& entry : library->dictionary)
         after.dictionary.append(entry.text);
     after.grid = library->grid;
+    after.cutRow = library->lastRowCut ? library->grid.rows.size() - 1 : -1;
     after.currentFile = path;
     after.swapPending = before.swapPending;
     after.swapRow = before.swapRow;
@@ -123,7 +135,8 @@ mtls::WriteResult writeWorkingFile(const Session& state, const QString& path,
 {
     mtls::WriteOptions options;
     options.preview = true;
-    mtls::WriteResult result = mtls::writeLibrary(state.grid, state.dictionary, catalogue, options);
+    mtls::WriteResult result =
+        mtls::writeLibrary(writable(state), state.dictionary, catalogue, options);
     if (result.refusal || path.isEmpty())
         return result;
     result.refusal = mtls::storeLibrary(path, result);
@@ -201,6 +214,13 @@ Step deleteRows(const Session& before, const QVector<int>& rows)
         if (after.grid.rows[r].size() > mtls::IndexColumn)
             after.grid.rows[r][mtls::IndexColumn] = QString::number(r);
     after.swapPending = false;
+    if (after.cutRow >= 0) {
+        const auto gone = std::count_if(doomed.cbegin(), doomed.cend(),
+                                        [&](int row) { return row <= before.cutRow; });
+        after.cutRow = std::count(doomed.cbegin(), doomed.cend(), before.cutRow)
+                           ? -1
+                           : before.cutRow - int(gone);
+    }
     return {after, {}, {}};
 }
 
@@ -296,7 +316,7 @@ Step saveLibrary(const Session& before, const QString& path, const ShaderCatalog
     mtls::WriteOptions options;
     options.savePath = mtls::absolutePath(path);
     const mtls::WriteResult result =
-        mtls::writeLibrary(before.grid, before.dictionary, catalogue, options);
+        mtls::writeLibrary(writable(before), before.dictionary, catalogue, options);
     if (result.refusal.kind == mtls::Refusal::Content)
         return refused(before, result.refusal);
     if (const mtls::Refusal failed = mtls::storeLibrary(path, result))

@@ -21,6 +21,7 @@ struct Session {
     int swapRow = 0;           // the row it replaces
     bool announceSave = false; // the save that ends says so in a box
     QString notice;            // what the last step has to say beside the library's own line
+    int cutRow = -1; // a material the file cut: shown as far as it was read, never written
     // The library as its last load read it (offsets, claimed count, truncation); none for
     // the empty view or a state taken from the tables.
     std::optional<mtls::LoadedLibrary> loaded;

@@ -522,10 +522,11 @@ int main(int argc, char* argv[])
     if (argc > 1 && (qstrcmp(argv[1], "load") == 0 || qstrcmp(argv[1], "check") == 0 ||
                      qstrcmp(argv[1], "hostile") == 0 || qstrcmp(argv[1], "undo") == 0))
         startSpawner();
-    QApplication app(argc, argv);
+    // Writing files needs no window, so no display either.
     if (argc >= 3 && QByteArray(argv[1]) == "files")
         return writeBatchFiles(QString::fromLocal8Bit(argv[2]), argc > 3 ? atoi(argv[3]) : 1000,
                                argc > 4 ? atoi(argv[4]) : 100);
+    QApplication app(argc, argv);
     const QString what = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("load");
     if (what == "open" && argc > 2)
         return openOnce(QString::fromLocal8Bit(argv[2]));

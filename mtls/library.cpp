@@ -184,6 +184,7 @@ LoadedLibrary layoutBlock(const Block& block)
     library.dictionary = block.dictionary;
     library.claimedMaterials = block.materialCount;
     library.truncated = block.truncated;
+    library.lastRowCut = !block.materials.isEmpty() && !block.materials.last().complete;
 
     const DictionaryIndex index(block.dictionary);
     MaterialGrid& grid = library.grid;

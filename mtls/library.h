@@ -63,6 +63,8 @@ struct LoadedLibrary {
     MaterialGrid grid;            // base layout, column 0 holds the row numbers
     quint32 claimedMaterials = 0; // M from the header
     bool truncated = false;
+    bool lastRowCut =
+        false; // the last row is a material the end of the data cut: shown, never saved
     QVector<CatalogueRecord> records;
     QString textureNotice; // where the texture hashes point, for the status bar ("" for none)
 };

@@ -17,6 +17,13 @@ if(PACKAGE)
     if(NOT result EQUAL 0 OR NOT depends MATCHES "libqt5widgets5" OR NOT depends MATCHES "libc6")
         message(FATAL_ERROR "unpacking failed (${result}) or dependencies incomplete: ${depends}")
     endif()
+    # Debian's package checker: errors fail the check; the warnings left are in the README.
+    execute_process(COMMAND lintian --fail-on error ${deb} RESULT_VARIABLE result
+        OUTPUT_VARIABLE findings ERROR_VARIABLE findings)
+    if(NOT result EQUAL 0)
+        message(FATAL_ERROR "lintian finds errors in the package (${result}):\n${findings}")
+    endif()
+    message(STATUS "lintian:\n${findings}")
     set(root ${PREFIX}/root/usr)
 else()
     execute_process(COMMAND ${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${PREFIX}
@@ -27,7 +34,8 @@ else()
     set(root ${PREFIX})
 endif()
 set(expected ${BINDIR}/lathrine ${BINDIR}/mtls ${DATADIR}/applications/lathrine.desktop
-    ${DATADIR}/icons/hicolor/256x256/apps/lathrine.png ${DATADIR}/mime/packages/lathrine-mtls.xml)
+    ${DATADIR}/icons/hicolor/256x256/apps/lathrine.png ${DATADIR}/mime/packages/lathrine-mtls.xml
+    ${DATADIR}/doc/lathrine/copyright ${DATADIR}/doc/lathrine/changelog.gz)
 foreach(path ${expected})
     if(NOT EXISTS ${root}/${path})
         message(FATAL_ERROR "not installed: ${path}")

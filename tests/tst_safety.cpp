@@ -105,7 +105,12 @@ private slots:
         window.answers.expectFileDialog(path);
         window.answers.expectMessage();
         call(window.w, "on_pushButton_2_clicked");
-        QCOMPARE(window.answers.messages(), (QList<ModalAnswerer::Message>{{"Warning", message}}));
+        // A failed write says which file was not saved and why, under the window's own words.
+        const QString detail = message.startsWith("Cannot")
+                                   ? "\n" + path + ": not saved: " + message.section(" : ", 1)
+                                   : QString();
+        QCOMPARE(window.answers.messages(),
+                 (QList<ModalAnswerer::Message>{{"Warning", message + detail}}));
         QCOMPARE(window.w.current_file, message == Saved ? path : in);
         QCOMPARE(contents(path), message == Saved ? library : before);
         // Nothing is left behind beside the ballast and the old file.
@@ -128,14 +133,13 @@ private slots:
             Limit, "resave in.mtls in.mtls --catalogue plain/c.ini",
             "mtls: in.mtls: String Limit Reached\nmtls: plain/c.ini: cannot save the shader "
             "catalogue (Not a directory): what it learns holds for this run only\nexit 1"};
-        // Its cut material teaches nothing, nor does the blank one a save writes for it, as the
-        // save's own reload would: yCS_gear::Other stays unknown.
+        // Its cut material teaches nothing and is never saved half: the whole one is saved.
         QTest::newRow("cut") << ToolCase{
             buildBlock(names, {first, {0, 4, 35, {5, 6, 7, 8}, 1, {entry4(20, 29)}}}).chopped(10),
             resave,
-            "mtls: in.mtls: 2 of 2 materials read; the file ends inside material 1\n"
-            "mtls: in.mtls:100: material 1: parameter count cut off\nexit 1",
-            buildBlock(names, {first, {0, 4, 35, {}, 0, {}}})};
+            "mtls: in.mtls: 1 of 2 materials read; the file ends inside material 1, which is left "
+            "out\nmtls: in.mtls:100: material 1: parameter count cut off\nexit 1",
+            buildBlock(names, {first})};
         QTest::newRow("count lies")
             << ToolCase{QByteArray(example).replace(48, 4, le32(2)), resave,
                         "mtls: in.mtls: 1 of 2 materials read; the file ends before material 1\n"

@@ -64,7 +64,7 @@ struct Window : ScratchDirectory, AnsweredWindow { // the scratch folder is curr
         QStringList texts;
         for (const ModalAnswerer::Message& m : answers.messages())
             texts << m.title + ": " + m.text;
-        return texts.join('\n');
+        return texts.join('\n').remove(QDir::currentPath() + '/'); // the files' names remain
     }
 };
 
@@ -218,9 +218,15 @@ private slots:
             QByteArray bytes;
             QString message, shows;
         } cases[] = {
-            {"bad.mtls", "", "Invalid File", "good.mtls"},
-            {"bad.mdl", {}, "Cannot open file : No such file or directory", "good.mtls"},
-            {"a.MDL", exampleBlock(), "Invalid File", ""},
+            {"bad.mtls", "", "Invalid File\nbad.mtls: the file is empty", "good.mtls"},
+            {"bad.mdl",
+             {},
+             "Cannot open file : No such file or directory\nbad.mdl: No such file or directory",
+             "good.mtls"},
+            {"a.MDL", exampleBlock(),
+             "Invalid File\na.MDL: not a model file: it starts with 4D 54 4C 73, not 4D 44 4C 21 "
+             "(\"MDL!\")",
+             ""},
             {"a.mdl.mtls", exampleBlock(), "", "a.mdl.mtls"},
             {"big.mtls", buildBlock(QVector<QString>(1 << 20).toList(), {empty}),
              large.arg("1,048,576 dictionary strings and 1 material"), "good.mtls"},
@@ -314,7 +320,8 @@ private slots:
              "No MTL data loaded. Load/add a Material to save file."},
             {"2", "rebuild_mtl", "", "", "No MTL data loaded."},
             {"0", "on_pushButton_2_clicked", "", "no/x.mtls",
-             "Cannot open file : No such file or directory"},
+             "Cannot open file : No such file or directory\nno/x.mtls: not saved: No such file or "
+             "directory"},
         };
         for (const auto& c : cases) {
             const QByteArray library = libraries[*c[0] - '0'];
@@ -359,7 +366,12 @@ private slots:
         QCOMPARE(heard, (QStringList{"d:bad_b.mdl", "m:bad_b.mdl"}));
         drop(win.w.ui->groupBox, paths.mid(1) + QStringList{win.path("gone.mtls")});
         drop(win.w.ui->groupBox, {paths[1], "https://example.org/a.mtls", paths[0]});
-        QCOMPARE(win.messages(), QString("Warning: Invalid File\n").repeated(3).chopped(1));
+        const QString notModel =
+            "Warning: Invalid File\nbad_b.mdl: not a model file: it starts with "
+            "6E 6F 74 20, not 4D 44 4C 21 (\"MDL!\")\n";
+        QCOMPARE(win.messages(), notModel + notModel +
+                                     "Warning: Invalid File\nbad_c.mtls: not an MTLs block: it "
+                                     "starts with 6E 6F 74 20, not 4D 54 4C 73 (\"MTLs\")");
     }
 
     void viewCommands()

@@ -1,10 +1,12 @@
 // Takes the pictures of the README's first-run tour: the demo files are written into a
-// scratch folder and the real window is clicked through each step, as a user would.
+// scratch folder (under Characters/, so that the status line names no folder of the machine)
+// and the real window is clicked through each step, as a user would.
 //   lathrine_walkthrough [OUTPUT_FOLDER]     (default: docs/walkthrough)
 #include "app/mainwindow.h"
 #include "authoring/dialog.h"
 #include "support/gui/modalanswerer.h"
 #include "tools/demofiles.h"
+#include "tools/desktoplook.h"
 #include "ui_mainwindow.h"
 
 #include <QApplication>
@@ -40,20 +42,24 @@ public:
         }
     }
 
-    // Clicks `button`, types `name` into the dialog that comes, and takes `picture` before OK.
-    void dialog(QWidget* button, const QString& name, const char* picture)
+    // Clicks `button`, types `name` into the dialog that comes and presses OK; `picture` is
+    // taken before the typing or after it.
+    void dialog(QWidget* button, const QString& name, const char* picture, bool typedFirst)
     {
         QTest::mouseClick(button, Qt::LeftButton);
+        if (!typedFirst)
+            take(window.dialog, picture);
         auto* edit = window.dialog->findChild<QLineEdit*>("lineEdit");
         edit->selectAll();
         QTest::keyClicks(edit, name);
-        take(window.dialog, picture);
+        if (typedFirst)
+            take(window.dialog, picture);
         QTest::mouseClick(window.dialog->findChild<QPushButton*>("cancel"), Qt::LeftButton);
     }
 
     void run(const QDir& demo)
     {
-        window.resize(1440, 800); // widened to see a library's parameters
+        window.resize(1920, 1000); // a full-HD desktop's width: a row from its number to its last texture
         window.show();
         if (!QTest::qWaitForWindowExposed(&window))
             ok = false;
@@ -63,10 +69,10 @@ public:
         take(&window, "01-open-library");
         take(&window, "02-parameters", true);
 
-        dialog(window.ui->pushButton, "Cap_ALPHA", "03-add-dialog");
-        take(&window, "04-material-added", true);
+        dialog(window.ui->pushButton, "Cap_ALPHA", "03-add-dialog", true);
+        take(&window, "04-material-added");
 
-        dialog(materials->cellWidget(1, 1), "hero_trunks", "05-modify-dialog");
+        dialog(materials->cellWidget(1, 1), "hero_trunks", "05-modify-dialog", false);
         take(&window, "06-material-replaced", true);
 
         answers.expectFileDialog(demo.filePath("Characters/demo_hero/demo_hero.mtls"));
@@ -96,23 +102,24 @@ private:
 
 int main(int argc, char* argv[])
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    desktoplook::prepare();
     QApplication application(argc, argv);
+    desktoplook::apply();
     const QString output =
         QDir(argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("docs/walkthrough"))
             .absolutePath();
     QTemporaryDir scratch;
-    const QString demoError = demo::writeDemoFiles(scratch.path());
+    const QString demoFolder = scratch.filePath(QStringLiteral("Characters/demo"));
+    const QString demoError = demo::writeDemoFiles(demoFolder);
     if (!scratch.isValid() || !demoError.isEmpty() || !QDir().mkpath(output)) {
         std::fprintf(stderr, "lathrine_walkthrough: cannot prepare the tour: %s\n",
                      qPrintable(demoError));
         return 1;
     }
     // The editor keeps its catalogue where it runs, as when started in the demo folder.
-    QDir::setCurrent(scratch.path());
+    QDir::setCurrent(demoFolder);
     Tour tour(output);
-    tour.run(QDir(scratch.path()));
+    tour.run(QDir(demoFolder));
     QFile::remove(MainWindow::previewPath());
     return tour.ok ? 0 : 1;
 }

@@ -213,8 +213,9 @@ QStringList losses(const QByteArray& data, const mtls::LoadedLibrary& library)
             QStringLiteral(": %1 of %2 materials read").arg(read).arg(block->materialCount);
         if (!block->truncated)
             line += QStringLiteral("; the rest does not fit the table");
-        else if (read > 0 && !block->materials.at(read - 1).complete)
-            line += QStringLiteral("; the file ends inside material %1").arg(read - 1);
+        else if (library.lastRowCut)
+            line +=
+                QStringLiteral("; the file ends inside material %1, which is left out").arg(read);
         else
             line += QStringLiteral("; the file ends before material %1").arg(read);
         lines.append(line);
@@ -247,10 +248,20 @@ int resaveLibrary(const QString& in, const QString& out, const QString& catalogu
     }
     if (!library)
         return refuse(io.err, in, notLibrary());
-    if (library->grid.rows.isEmpty())
+    library->records = {}; // taught already
+    // As in the window, a material the file cut is never saved half.
+    if (library->lastRowCut)
+        library->grid.rows.removeLast();
+    const QStringList lost = losses(file.data, *library);
+    auto sayLost = [&] {
+        for (const QString& line : lost)
+            io.err << "mtls: " << in << line << '\n';
+    };
+    if (library->grid.rows.isEmpty()) {
+        sayLost();
         return refuse(io.err, in,
                       mtls::refusal(mtls::Refusal::Content, QLatin1String(NothingLoadedMessage)));
-    library->records = {}; // taught already
+    }
 
     // Sent to standard output, the hashes are those of a save over the input.
     const QString savePath = savePathOf(isStandardOutput(out) ? in : out);
@@ -263,16 +274,14 @@ int resaveLibrary(const QString& in, const QString& out, const QString& catalogu
         return refuse(io.err, out, result.refusal);
     if (const int failed = storeOutput(isStandardOutput(out) ? out : savePath, result, io))
         return failed;
-    // The file is written as the editor writes it; what it left behind is said.
-    const QStringList lost = losses(file.data, *library);
     library.reset(); // only the saved bytes are needed from here on
     // After a save the editor loads the saved file, and that load teaches the catalogue too.
     {
         ShaderCatalogue learning(catalogue);
         mtls::loadLibrary(result.bytes, learning);
     }
-    for (const QString& line : lost)
-        io.err << "mtls: " << in << line << '\n';
+    // The file is written as the editor writes it; what it left behind is said.
+    sayLost();
     return lost.isEmpty() ? Success : Problems;
 }
 

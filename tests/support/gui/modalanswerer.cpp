@@ -30,7 +30,9 @@ void ModalAnswerer::poll()
                           : !dialog || answer <= Choice || (answer == Accept && !edit)))
         ++unexpectedCount;
     if (box)
-        seen[0].append({box->windowTitle(), box->text()});
+        seen[0].append({box->windowTitle(), box->informativeText().isEmpty()
+                                                ? box->text()
+                                                : box->text() + '\n' + box->informativeText()});
     if (dialog)
         seen[1].append({dialog->windowTitle(), dialog->nameFilters().join(';')});
     if (chosen) {

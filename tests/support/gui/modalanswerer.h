@@ -15,7 +15,9 @@
 class ModalAnswerer : public QObject {
 public:
     struct Message {
-        QString title, text; // of a file dialog: its title and its name filters, ";" apart
+        // Of a box, its text and a line with its informative text when it has one; of a file
+        // dialog, its title and its name filters, ";" apart.
+        QString title, text;
         bool operator==(const Message& o) const { return title == o.title && text == o.text; }
     };
 
