@@ -31,6 +31,7 @@ int main(int argc, char* argv[])
     }
     QApplication application(argc, argv);
     MainWindow window;
+    window.restoreRememberedGeometry();
     window.show();
     // A file manager starts the editor with the file to open (Exec=lathrine %f).
     window.openFiles(application.arguments().mid(1));

@@ -32,6 +32,7 @@ endforeach()
 
 # Started in a virtual display and ended after three seconds by timeout (status 124).
 execute_process(COMMAND xvfb-run -a env XDG_RUNTIME_DIR=${SCRATCH}/run QT_QPA_PLATFORM=xcb
+    XDG_CONFIG_HOME=${SCRATCH}/config XDG_DATA_HOME=${SCRATCH}/data
     timeout 3 ${LATHRINE} WORKING_DIRECTORY ${SCRATCH} RESULT_VARIABLE result
     OUTPUT_VARIABLE output ERROR_VARIABLE error)
 if(NOT result EQUAL 124 OR NOT "${output}${error}" STREQUAL "")

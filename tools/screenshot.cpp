@@ -35,6 +35,7 @@ int main(int argc, char* argv[])
     // The working file of an install goes to the data folder: here, one in the scratch folder.
     QTemporaryDir scratch;
     qputenv("XDG_DATA_HOME", QFile::encodeName(scratch.filePath("data")));
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(scratch.filePath("config"))); // no recent files
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("lathrine"));
     desktoplook::apply();

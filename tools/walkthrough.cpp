@@ -11,6 +11,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QFile>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScrollBar>
@@ -109,6 +110,9 @@ int main(int argc, char* argv[])
         QDir(argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("docs/walkthrough"))
             .absolutePath();
     QTemporaryDir scratch;
+    // The user's folders (catalogue, settings) are the scratch folder's: every tour starts new.
+    qputenv("XDG_DATA_HOME", QFile::encodeName(scratch.filePath("data")));
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(scratch.filePath("config")));
     const QString demoFolder = scratch.filePath(QStringLiteral("Characters/demo"));
     const QString demoError = demo::writeDemoFiles(demoFolder);
     if (!scratch.isValid() || !demoError.isEmpty() || !QDir().mkpath(output)) {
