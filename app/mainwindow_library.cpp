@@ -154,7 +154,9 @@ void MainWindow::noteUnsavedCatalogue()
     if (catalogueNotice)
         return;
     const QString path = ShaderCatalogue::defaultPath();
-    const QString reason = ShaderCatalogue::unsavedReason(path);
+    QString reason = ShaderCatalogue::unsavedReason(path);
+    if (reason.isEmpty())
+        reason = ShaderCatalogue::writeRefusal(path); // a step that learnt nothing yet
     if (reason.isEmpty())
         return;
     // Said once, and kept: it holds for the rest of the session.

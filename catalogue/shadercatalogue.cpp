@@ -93,6 +93,20 @@ QString ShaderCatalogue::unsavedReason(const QString& path)
     return kept ? kept->reason : QString();
 }
 
+QString ShaderCatalogue::writeRefusal(const QString& path)
+{
+    const QFileInfo info(path);
+    if (info.exists()) {
+        QFile file(path);
+        return file.open(QIODevice::ReadWrite | QIODevice::ExistingOnly) ? QString()
+                                                                         : file.errorString();
+    }
+    // A folder still to be made is made at the first write.
+    const QFileInfo folder(info.absolutePath());
+    return !folder.exists() || folder.isWritable() ? QString()
+                                                   : QStringLiteral("Permission denied");
+}
+
 ShaderCatalogue::ShaderCatalogue(MemoryTag) {}
 
 ShaderCatalogue ShaderCatalogue::inMemory()

@@ -54,6 +54,9 @@ public:
     // Why the catalogue file at `path` could not take what this program learnt ("" when it
     // could, or was never asked to).
     static QString unsavedReason(const QString& path);
+    // Why the file at `path` could not be written now ("" when it could), asked before
+    // anything is learnt.
+    static QString writeRefusal(const QString& path);
     // Usage when the file at `path` exists and is no INI text (an MTLs library, a zero byte,
     // bytes that are not UTF-8): it is left alone rather than rewritten. An empty file is an
     // empty catalogue.

@@ -5,6 +5,7 @@
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QProgressDialog>
 
 ModalAnswerer::ModalAnswerer(QObject* parent) : QObject(parent)
 {
@@ -15,7 +16,8 @@ ModalAnswerer::ModalAnswerer(QObject* parent) : QObject(parent)
 void ModalAnswerer::poll()
 {
     QWidget* modal = QApplication::activeModalWidget();
-    if (!modal || !modal->isVisible())
+    // A progress dialog asks nothing: the test that wants to cancel one does so itself.
+    if (!modal || !modal->isVisible() || qobject_cast<QProgressDialog*>(modal))
         return;
     auto* box = qobject_cast<QMessageBox*>(modal);
     auto* dialog = qobject_cast<QFileDialog*>(modal);
@@ -33,8 +35,10 @@ void ModalAnswerer::poll()
         seen[0].append({box->windowTitle(), box->informativeText().isEmpty()
                                                 ? box->text()
                                                 : box->text() + '\n' + box->informativeText()});
-    if (dialog)
+    if (dialog) {
         seen[1].append({dialog->windowTitle(), dialog->nameFilters().join(';')});
+        lastFolder = dialog->directory().absolutePath();
+    }
     if (chosen) {
         chosen->click();
     } else if (box && box->button(QMessageBox::Ok)) {

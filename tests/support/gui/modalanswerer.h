@@ -35,6 +35,7 @@ public:
 
     QList<Message> messages() const { return seen[0]; }
     QList<Message> fileDialogs() const { return seen[1]; }
+    QString folder() const { return lastFolder; }      // where the last file dialog opened
     int pending() const { return answers.size(); }     // answers no window has taken yet
     int unexpected() const { return unexpectedCount; } // windows that found no fitting answer
 
@@ -46,6 +47,7 @@ private:
     QQueue<QPair<Answer, QString>> answers;
     QList<Message> seen[2]; // boxes, file dialogs
     int unexpectedCount = 0;
+    QString lastFolder;
 };
 
 Q_DECLARE_METATYPE(ModalAnswerer::Message)
