@@ -61,6 +61,9 @@ void qv_qtablewidget::updateEditorGeometries()
     const auto [first, last] = rowsInView();
     QVector<QPointer<QWidget>> nowPlaced;
     for (int r = first; r <= last; ++r) {
+        // A hidden row (Find) has no place: its widgets stay hidden, unasked.
+        if (isRowHidden(r))
+            continue;
         for (int c = 0; c < columnCount(); ++c) {
             QWidget* widget = cellWidget(r, c);
             if (!widget)
