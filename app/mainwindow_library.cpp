@@ -391,6 +391,8 @@ bool MainWindow::saveLibrary()
         settleSaved(reloaded.session);
     else
         warn(reloaded.refusal.text);
+    if (!step.notice.isEmpty())
+        statusBar()->showMessage(step.notice);
     if (announce)
         warn(QStringLiteral("File Saved Successfully."));
     announce_save = false;

@@ -80,6 +80,31 @@ WriteResult rebuildLibrary(const LoadedLibrary& library, const ShaderCatalogue& 
     return writeLibrary(library.grid, dictionaryColumn, catalogue, options);
 }
 
+SavePrediction predictSave(const Block& block, ShaderCatalogue& trial, const QString& savePath)
+{
+    SavePrediction prediction;
+    const LoadedLibrary library = loadBlock(block, trial);
+    if (library.grid.rows.isEmpty())
+        return prediction; // nothing that a save would write
+    const WriteResult result = rebuildLibrary(library, trial, savePath);
+    if (result.refusal) {
+        prediction.refusal = result.refusal;
+        prediction.refusedMaterial = result.refusedRow;
+    } else if (const std::optional<Block> written = decode(result.bytes)) {
+        prediction.changes = saveChanges(block, *written);
+    }
+    return prediction;
+}
+
+QVector<SaveChange> savedChanges(const QByteArray& read, const QByteArray& written)
+{
+    const std::optional<Block> before = decode(read);
+    const std::optional<Block> after = decode(written);
+    if (!before || !after)
+        return {};
+    return saveChanges(*before, *after);
+}
+
 bool (*temporaryFileRefused)(const QString& path) = nullptr;
 
 namespace {

@@ -158,9 +158,61 @@ int dump(const QString& file, bool json, Streams io)
     return Success;
 }
 
-int check(const QStringList& files, Streams io, bool hashes)
+namespace {
+
+bool byOffset(const mtls::Finding& a, const mtls::Finding& b)
+{
+    return a.offset < b.offset;
+}
+
+// What a save of `data` into its own folder would refuse or lose for good, as warnings; and
+// every other change it would make, as notes. Only for a library the editor opens.
+struct SaveFindings {
+    QVector<mtls::Finding> warnings;
+    QVector<mtls::Finding> notes;
+};
+
+SaveFindings saveFindings(const QString& path, const QByteArray& data,
+                          const ShaderCatalogue& catalogue, bool hashes)
+{
+    SaveFindings found;
+    if (mtls::tooLarge(data))
+        return found;
+    const std::optional<mtls::Block> block = mtls::decode(data);
+    if (!block)
+        return found;
+    ShaderCatalogue trial = catalogue.snapshot();
+    const mtls::SavePrediction save = mtls::predictSave(*block, trial, savePathOf(path));
+    if (save.refusal) {
+        const int row = save.refusedMaterial;
+        const bool named = row >= 0 && row < block->materials.size();
+        const mtls::DictionaryIndex names(block->dictionary);
+        found.warnings.append(
+            {named ? block->materials.at(row).blockOffset : 0,
+             QStringLiteral("warning: a save refuses material %1 \"%2\": %3")
+                 .arg(row)
+                 .arg(named ? names.at(block->materials.at(row).modelId) : QString(),
+                      save.refusal.text)});
+    }
+    for (const mtls::SaveChange& change : save.changes) {
+        if (change.kind == mtls::SaveChange::NotUtf8 && change.material < 0)
+            found.warnings.append(
+                {change.offset, QStringLiteral("warning: %1 is not valid UTF-8: a save writes %2")
+                                    .arg(change.field, change.now)});
+        else if (!(hashes && change.kind == mtls::SaveChange::TextureHash)) // found already
+            found.notes.append({change.offset, QStringLiteral("note: ") + change.text()});
+    }
+    return found;
+}
+
+} // namespace
+
+int check(const QStringList& files, Streams io, const CheckOptions& options)
 {
     int status = Success;
+    // Every file is judged against the catalogue as it stands, not as the files before it
+    // taught it: a copy for the run, and a copy of that for each file.
+    ShaderCatalogue catalogue = ShaderCatalogue(options.catalogue).snapshot();
     for (const QString& path : files) {
         const mtls::FileBytes file = mtls::readLibraryFile(path);
         if (file.refusal) {
@@ -168,7 +220,8 @@ int check(const QStringList& files, Streams io, bool hashes)
             continue;
         }
         // The hashes come from the layout the editor builds: within its budget only.
-        if (const mtls::Refusal tooLarge = hashes ? mtls::tooLarge(file.data) : mtls::Refusal()) {
+        if (const mtls::Refusal tooLarge =
+                options.hashes ? mtls::tooLarge(file.data) : mtls::Refusal()) {
             status = worse(status, refuse(io.err, path, tooLarge));
             continue;
         }
@@ -177,24 +230,27 @@ int check(const QStringList& files, Streams io, bool hashes)
             io.out << path << ':' << finding.offset << ": " << finding.text << '\n';
             ++count;
         };
-        if (hashes) {
-            // The hash findings come from a second pass: merge them in by offset.
+        const SaveFindings save = saveFindings(path, file.data, catalogue, options.hashes);
+        if (options.hashes || !save.warnings.isEmpty()) {
+            // The other findings come from passes of their own: merge them in by offset.
             QVector<mtls::Finding> findings = mtls::checkBlock(file.data);
-            findings += textureFindings(path, file.data);
-            std::stable_sort(
-                findings.begin(), findings.end(),
-                [](const mtls::Finding& a, const mtls::Finding& b) { return a.offset < b.offset; });
+            if (options.hashes)
+                findings += textureFindings(path, file.data);
+            findings += save.warnings;
+            std::stable_sort(findings.begin(), findings.end(), byOffset);
             for (const mtls::Finding& finding : findings)
                 print(finding);
         } else {
             // Each finding is written as it is made, however many there are.
             mtls::checkBlock(file.data, print);
         }
-        if (count == 0) {
+        if (count == 0)
             io.out << path << ": ok\n";
-            continue;
-        }
-        status = worse(status, Problems);
+        else
+            status = worse(status, Problems);
+        if (options.notes)
+            for (const mtls::Finding& note : save.notes)
+                io.out << path << ':' << note.offset << ": " << note.text << '\n';
     }
     return status;
 }
@@ -266,6 +322,7 @@ int resaveLibrary(const QString& in, const QString& out, const QString& catalogu
     // The file is written as the editor writes it; what it left behind is said.
     const QStringList lost = losses(file.data, *library);
     library.reset(); // only the saved bytes are needed from here on
+    const QString changed = mtls::changeSummary(mtls::savedChanges(file.data, result.bytes));
     // After a save the editor loads the saved file, and that load teaches the catalogue too.
     {
         ShaderCatalogue learning(catalogue);
@@ -273,6 +330,8 @@ int resaveLibrary(const QString& in, const QString& out, const QString& catalogu
     }
     for (const QString& line : lost)
         io.err << "mtls: " << in << line << '\n';
+    if (!changed.isEmpty())
+        io.err << "resave: " << changed << "; `mtls check` lists them\n";
     return lost.isEmpty() ? Success : Problems;
 }
 
