@@ -270,7 +270,7 @@ QString saveNotice(const Session& state, const QByteArray& written)
     for (int i = 0; i < state.dictionary.size(); ++i)
         if (state.dictionary.at(i) != state.loaded->dictionary.at(i).text)
             return QString();
-    const QString summary = mtls::changeSummary(mtls::savedChanges(state.loaded->source, written));
+    const QString summary = mtls::savedSummary(state.loaded->source, written);
     if (summary.isEmpty())
         return QString();
     return QStringLiteral("Saved with changes: %1; `mtls check` lists them.").arg(summary);

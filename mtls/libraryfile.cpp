@@ -87,22 +87,18 @@ SavePrediction predictSave(const Block& block, ShaderCatalogue& trial, const QSt
     if (library.grid.rows.isEmpty())
         return prediction; // nothing that a save would write
     const WriteResult result = rebuildLibrary(library, trial, savePath);
-    if (result.refusal) {
-        prediction.refusal = result.refusal;
-        prediction.refusedMaterial = result.refusedRow;
-    } else if (const std::optional<Block> written = decode(result.bytes)) {
-        prediction.changes = saveChanges(block, *written);
-    }
+    prediction.refusal = result.refusal;
+    prediction.refusedMaterial = result.refusedRow;
+    if (!result.refusal)
+        prediction.written = decode(result.bytes);
     return prediction;
 }
 
-QVector<SaveChange> savedChanges(const QByteArray& read, const QByteArray& written)
+QString savedSummary(const QByteArray& read, const QByteArray& written)
 {
     const std::optional<Block> before = decode(read);
     const std::optional<Block> after = decode(written);
-    if (!before || !after)
-        return {};
-    return saveChanges(*before, *after);
+    return before && after ? changeSummary(*before, *after) : QString();
 }
 
 bool (*temporaryFileRefused)(const QString& path) = nullptr;

@@ -36,16 +36,17 @@ WriteResult rebuildLibrary(const LoadedLibrary& library, const ShaderCatalogue& 
                            const QString& savePath);
 
 // What saving the library read as `block` to `savePath` would do, nothing written: its
-// refusal with the record it is about, or every change it makes. The load teaches `trial`
-// first, as opening the file in the editor does.
+// refusal with the record it is about, or the block it writes (see saveChanges). The load
+// teaches `trial` first, as opening the file in the editor does.
 struct SavePrediction {
     Refusal refusal;
     int refusedMaterial = -1;
-    QVector<SaveChange> changes;
+    std::optional<Block> written; // none when refused or when there is nothing to save
 };
 SavePrediction predictSave(const Block& block, ShaderCatalogue& trial, const QString& savePath);
-// What the save of `written` changed from `read`, the library it was loaded from.
-QVector<SaveChange> savedChanges(const QByteArray& read, const QByteArray& written);
+// What the save that wrote `written` changed in `read`, the library it was loaded from, in
+// one phrase (see changeSummary).
+QString savedSummary(const QByteArray& read, const QByteArray& written);
 
 // Puts `result` on disk at `path`: a written block replaces the old file only once every
 // byte of it is written (in a folder that takes no temporary file, the file is written in

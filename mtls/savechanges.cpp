@@ -69,25 +69,26 @@ QString withoutSpaces(QString text)
 
 class Comparison {
 public:
-    Comparison(const Block& read, const Block& written) : before(read), after(written) {}
+    Comparison(const Block& read, const Block& written, const ChangeReport& report)
+        : before(read), after(written), report(report)
+    {
+    }
 
-    QVector<SaveChange> run()
+    void run()
     {
         const QVector<DictionaryEntry>& dictionary = before.block.dictionary;
         for (int i = 0; i < dictionary.size(); ++i)
             if (!dictionary.at(i).bytes.isEmpty())
-                changes.append({SaveChange::NotUtf8, DictionaryOffset + dictionary.at(i).offset, -1,
-                                QStringLiteral("dictionary string %1").arg(i),
-                                shown(dictionary.at(i)), quoted(dictionary.at(i).text)});
+                report({SaveChange::NotUtf8, DictionaryOffset + dictionary.at(i).offset, -1,
+                        QStringLiteral("dictionary string %1").arg(i), shown(dictionary.at(i)),
+                        quoted(dictionary.at(i).text)});
         const QVector<Material>& read = before.block.materials;
         const QVector<Material>& written = after.block.materials;
         for (int m = 0; m < read.size() && m < written.size(); ++m)
             compare(m, read.at(m), written.at(m));
         if (read.size() != written.size())
-            changes.append({SaveChange::Other, before.block.endOffset, -1,
-                            QStringLiteral("materials"), QString::number(read.size()),
-                            QString::number(written.size())});
-        return changes;
+            report({SaveChange::Other, before.block.endOffset, -1, QStringLiteral("materials"),
+                    QString::number(read.size()), QString::number(written.size())});
     }
 
 private:
@@ -100,7 +101,7 @@ private:
     void add(SaveChange::Kind kind, qint64 offset, const QString& field, const QString& was,
              const QString& now)
     {
-        changes.append({kind, offset, material, prefix + field, was, now});
+        report({kind, offset, material, prefix + field, was, now});
     }
 
     // A reference compared by the string it names.
@@ -201,7 +202,7 @@ private:
 
     Side before;
     Side after;
-    QVector<SaveChange> changes;
+    const ChangeReport& report;
     int material = -1;
     QString prefix;
 };
@@ -236,18 +237,19 @@ QString SaveChange::text() const
     return field + QStringLiteral(": ") + was + QStringLiteral(" -> ") + now;
 }
 
-QVector<SaveChange> saveChanges(const Block& read, const Block& written)
+void saveChanges(const Block& read, const Block& written, const ChangeReport& report)
 {
-    return Comparison(read, written).run();
+    Comparison(read, written, report).run();
 }
 
-QString changeSummary(const QVector<SaveChange>& changes)
+QString changeSummary(const Block& read, const Block& written)
 {
     QHash<int, qint64> counts;
-    for (const SaveChange& change : changes)
+    saveChanges(read, written, [&counts](const SaveChange& change) {
         // A reference to a string that is not UTF-8 loses nothing the string itself does not.
         if (!(change.kind == SaveChange::NotUtf8 && change.material >= 0))
             ++counts[change.kind];
+    });
     const QLocale numbers(QLocale::English);
     QStringList parts;
     for (const KindPhrase& phrase : Phrases)

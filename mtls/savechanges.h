@@ -5,6 +5,8 @@
 
 #include "mtls/block.h"
 
+#include <functional>
+
 namespace mtls {
 
 struct SaveChange {
@@ -31,13 +33,15 @@ struct SaveChange {
     QString text() const;
 };
 
-// Every difference between the block a library was read from and the block a save of it
-// wrote, in the order of the read block. Records are paired by position (a save writes one
-// per record read), entries by their place among the record's entries.
-QVector<SaveChange> saveChanges(const Block& read, const Block& written);
+// Hands `report` every difference between the block a library was read from and the block a
+// save of it wrote, in the order of the read block, keeping none. Records are paired by
+// position (a save writes one per record read), entries by their place among the record's
+// entries.
+using ChangeReport = std::function<void(const SaveChange&)>;
+void saveChanges(const Block& read, const Block& written, const ChangeReport& report);
 
 // The changes counted by kind in one phrase ("3 global flag items dropped, 2 flag words
 // taken from the catalogue"), texture hashes left out; "" when nothing else changes.
-QString changeSummary(const QVector<SaveChange>& changes);
+QString changeSummary(const Block& read, const Block& written);
 
 } // namespace mtls

@@ -165,54 +165,74 @@ bool byOffset(const mtls::Finding& a, const mtls::Finding& b)
     return a.offset < b.offset;
 }
 
-// What a save of `data` into its own folder would refuse or lose for good, as warnings; and
-// every other change it would make, as notes. Only for a library the editor opens.
-struct SaveFindings {
-    QVector<mtls::Finding> warnings;
-    QVector<mtls::Finding> notes;
-};
+// A save of a file into its own folder, run in memory: what it would refuse or lose for good
+// are warnings, every other change a note. Only for a library the editor opens.
+class SavePreview {
+public:
+    // `catalogue` is read from `cataloguePath` when a file first needs it, and then kept: every
+    // file is judged against the catalogue as it stands, not as the files before it taught it.
+    SavePreview(const QString& path, const QByteArray& data,
+                std::optional<ShaderCatalogue>& catalogue, const QString& cataloguePath)
+    {
+        if (mtls::tooLarge(data) || !(read = mtls::decode(data)))
+            return;
+        if (!catalogue)
+            catalogue = ShaderCatalogue(cataloguePath).snapshot();
+        ShaderCatalogue trial = catalogue->snapshot();
+        save = mtls::predictSave(*read, trial, savePathOf(path));
+        if (save.refusal) {
+            const int row = save.refusedMaterial;
+            const bool named = row >= 0 && row < read->materials.size();
+            const mtls::Material* material = named ? &read->materials.at(row) : nullptr;
+            warnings.append(
+                {material ? material->blockOffset : 0,
+                 QStringLiteral("warning: a save refuses material %1 \"%2\": %3")
+                     .arg(row)
+                     .arg(material ? mtls::DictionaryIndex(read->dictionary).at(material->modelId)
+                                   : QString(),
+                          save.refusal.text)});
+        }
+        changes([this](const mtls::SaveChange& change) {
+            if (isWarning(change))
+                warnings.append({change.offset,
+                                 QStringLiteral("warning: %1 is not valid UTF-8: a save writes %2")
+                                     .arg(change.field, change.now)});
+        });
+    }
 
-SaveFindings saveFindings(const QString& path, const QByteArray& data,
-                          const ShaderCatalogue& catalogue, bool hashes)
-{
-    SaveFindings found;
-    if (mtls::tooLarge(data))
-        return found;
-    const std::optional<mtls::Block> block = mtls::decode(data);
-    if (!block)
-        return found;
-    ShaderCatalogue trial = catalogue.snapshot();
-    const mtls::SavePrediction save = mtls::predictSave(*block, trial, savePathOf(path));
-    if (save.refusal) {
-        const int row = save.refusedMaterial;
-        const bool named = row >= 0 && row < block->materials.size();
-        const mtls::DictionaryIndex names(block->dictionary);
-        found.warnings.append(
-            {named ? block->materials.at(row).blockOffset : 0,
-             QStringLiteral("warning: a save refuses material %1 \"%2\": %3")
-                 .arg(row)
-                 .arg(named ? names.at(block->materials.at(row).modelId) : QString(),
-                      save.refusal.text)});
+    QVector<mtls::Finding> warnings;
+
+    // The notes, each handed to `print` as it is made: there may be as many as items.
+    void notes(bool hashes, const std::function<void(const mtls::Finding&)>& print) const
+    {
+        changes([&](const mtls::SaveChange& change) {
+            // With --hashes, a hash the save changes is a finding already.
+            if (!isWarning(change) && !(hashes && change.kind == mtls::SaveChange::TextureHash))
+                print({change.offset, QStringLiteral("note: ") + change.text()});
+        });
     }
-    for (const mtls::SaveChange& change : save.changes) {
-        if (change.kind == mtls::SaveChange::NotUtf8 && change.material < 0)
-            found.warnings.append(
-                {change.offset, QStringLiteral("warning: %1 is not valid UTF-8: a save writes %2")
-                                    .arg(change.field, change.now)});
-        else if (!(hashes && change.kind == mtls::SaveChange::TextureHash)) // found already
-            found.notes.append({change.offset, QStringLiteral("note: ") + change.text()});
+
+private:
+    static bool isWarning(const mtls::SaveChange& change)
+    {
+        return change.kind == mtls::SaveChange::NotUtf8 && change.material < 0;
     }
-    return found;
-}
+    void changes(const mtls::ChangeReport& report) const
+    {
+        if (save.written)
+            mtls::saveChanges(*read, *save.written, report);
+    }
+
+    std::optional<mtls::Block> read;
+    mtls::SavePrediction save;
+};
 
 } // namespace
 
 int check(const QStringList& files, Streams io, const CheckOptions& options)
 {
     int status = Success;
-    // Every file is judged against the catalogue as it stands, not as the files before it
-    // taught it: a copy for the run, and a copy of that for each file.
-    ShaderCatalogue catalogue = ShaderCatalogue(options.catalogue).snapshot();
+    std::optional<ShaderCatalogue> catalogue;
     for (const QString& path : files) {
         const mtls::FileBytes file = mtls::readLibraryFile(path);
         if (file.refusal) {
@@ -226,11 +246,14 @@ int check(const QStringList& files, Streams io, const CheckOptions& options)
             continue;
         }
         qint64 count = 0;
-        auto print = [&](const mtls::Finding& finding) {
+        auto line = [&](const mtls::Finding& finding) {
             io.out << path << ':' << finding.offset << ": " << finding.text << '\n';
+        };
+        auto print = [&](const mtls::Finding& finding) {
+            line(finding);
             ++count;
         };
-        const SaveFindings save = saveFindings(path, file.data, catalogue, options.hashes);
+        const SavePreview save(path, file.data, catalogue, options.catalogue);
         if (options.hashes || !save.warnings.isEmpty()) {
             // The other findings come from passes of their own: merge them in by offset.
             QVector<mtls::Finding> findings = mtls::checkBlock(file.data);
@@ -249,8 +272,7 @@ int check(const QStringList& files, Streams io, const CheckOptions& options)
         else
             status = worse(status, Problems);
         if (options.notes)
-            for (const mtls::Finding& note : save.notes)
-                io.out << path << ':' << note.offset << ": " << note.text << '\n';
+            save.notes(options.hashes, line); // notes never change the status
     }
     return status;
 }
@@ -322,7 +344,7 @@ int resaveLibrary(const QString& in, const QString& out, const QString& catalogu
     // The file is written as the editor writes it; what it left behind is said.
     const QStringList lost = losses(file.data, *library);
     library.reset(); // only the saved bytes are needed from here on
-    const QString changed = mtls::changeSummary(mtls::savedChanges(file.data, result.bytes));
+    const QString changed = mtls::savedSummary(file.data, result.bytes);
     // After a save the editor loads the saved file, and that load teaches the catalogue too.
     {
         ShaderCatalogue learning(catalogue);
