@@ -77,9 +77,10 @@ const Registration infoCommand({"info", 10, "FILE...",
 const Registration dumpCommand({"dump", 20, "FILE [--json]",
                                 "the dictionary and every material with its items", oneFile,
                                 runDump});
-const Registration checkCommand({"check", 30, "FILE... [--hashes] [--no-notes]",
-                                 "every way a file is not a well-formed block, with its offset",
-                                 checkedFiles, runCheck});
+const Registration
+    checkCommand({"check", 30, "FILE... [--hashes] [--no-notes]",
+                  "every way a file is not a well-formed block, and what a save of it changes",
+                  checkedFiles, runCheck});
 const Registration resaveCommand({"resave", 40, "IN OUT",
                                   "open IN and save it as OUT exactly as the editor does", inAndOut,
                                   runResave});
