@@ -170,6 +170,7 @@ void MainWindow::materialsEdited(const QModelIndex& topLeft, const QModelIndex& 
                     : authoring::Step{state,
                                       mtls::refusal(mtls::Refusal::Usage,
                                                     tr("Open a library to edit its cells.")),
+                                      {},
                                       {}};
             if (!step.done()) {
                 // The cell keeps the text it had.

@@ -389,6 +389,8 @@ bool MainWindow::saveLibrary()
         reloaded = authoring::loadFile(authoring::Session(), path, catalogue);
     }
     noteUnsavedCatalogue();
+    // What the save changed beyond the hashes stays in the library's line.
+    reloaded.session.notice = step.notice;
     if (reloaded.done())
         settleSaved(reloaded.session);
     else

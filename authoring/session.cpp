@@ -17,7 +17,7 @@ const char* const InvalidFileMessage = "Invalid File";
 
 Step refused(const Session& before, const mtls::Refusal& refusal)
 {
-    return {before, refusal, {}};
+    return {before, refusal, {}, {}};
 }
 
 // An empty row of the grid's width: what a new table row holds before anything is set.
@@ -117,9 +117,10 @@ Step loadBytes(const Session& before, const QByteArray& data, const QString& pat
     after.swapPending = before.swapPending;
     after.swapRow = before.swapRow;
     library->records.clear(); // taught already; the view does not need them
+    library->source = data;
     library->textureNotice = mtls::textureStatusLine(mtls::textureReferences(*block, path), path);
     after.loaded = std::move(library);
-    return {after, {}, {}};
+    return {after, {}, {}, {}};
 }
 
 Step loadFile(const Session& before, const QString& path, ShaderCatalogue& catalogue)
@@ -195,7 +196,7 @@ Step editCell(const Session& before, int row, int column, const mtls::Cell& text
     if (cells.size() <= column)
         cells.resize(after.grid.columnCount);
     cells[column] = text;
-    return {after, {}, {}};
+    return {after, {}, {}, {}};
 }
 
 Step deleteRows(const Session& before, const QVector<int>& rows)
@@ -221,7 +222,7 @@ Step deleteRows(const Session& before, const QVector<int>& rows)
                            ? -1
                            : before.cutRow - int(gone);
     }
-    return {after, {}, {}};
+    return {after, {}, {}, {}};
 }
 
 QString rowProblem(const Session& state, int row, const ShaderCatalogue& catalogue)
@@ -296,7 +297,7 @@ ModelPlan readModelPlan(const QString& path)
 Step importModel(const Session& before, const QVector<PlannedMaterial>& plan,
                  const QString& workingPath, ShaderCatalogue& catalogue)
 {
-    Step built{before, {}, {}};
+    Step built{before, {}, {}, {}};
     built.session.swapPending = false;
     for (const PlannedMaterial& material : plan) {
         Step next =
@@ -311,6 +312,26 @@ Step importModel(const Session& before, const QVector<PlannedMaterial>& plan,
     return built;
 }
 
+namespace {
+
+// Edits since the load are the user's own changes: only a library saved as it was loaded is
+// compared with the file it came from.
+QString saveNotice(const Session& state, const QByteArray& written)
+{
+    if (!state.loaded || state.loaded->source.isEmpty() || !(state.grid == state.loaded->grid) ||
+        state.dictionary.size() != state.loaded->dictionary.size())
+        return QString();
+    for (int i = 0; i < state.dictionary.size(); ++i)
+        if (state.dictionary.at(i) != state.loaded->dictionary.at(i).text)
+            return QString();
+    const QString summary = mtls::savedSummary(state.loaded->source, written);
+    if (summary.isEmpty())
+        return QString();
+    return QStringLiteral("Saved with changes: %1; `mtls check` lists them.").arg(summary);
+}
+
+} // namespace
+
 Step saveLibrary(const Session& before, const QString& path, const ShaderCatalogue& catalogue)
 {
     mtls::WriteOptions options;
@@ -322,7 +343,10 @@ Step saveLibrary(const Session& before, const QString& path, const ShaderCatalog
     if (const mtls::Refusal failed = mtls::storeLibrary(path, result))
         return refused(before, failed);
     // The materials ahead of one that stops the save at the string limit were hashed too.
-    return {before, result.refusal, result.hashDebugLines};
+    Step saved{before, result.refusal, result.hashDebugLines, QString()};
+    if (!result.refusal)
+        saved.notice = saveNotice(before, result.bytes);
+    return saved;
 }
 
 } // namespace authoring

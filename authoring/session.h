@@ -36,6 +36,7 @@ struct Step {
     Session session;
     mtls::Refusal refusal; // why the step stopped; None when it went through
     QStringList hashLines; // "CACHE: ..." lines of a write that reached the disk
+    QString notice;        // what a save changed beyond the texture hashes, for the status bar
     bool done() const { return !refusal; }
 };
 
@@ -100,7 +101,8 @@ Step importModel(const Session& before, const QVector<PlannedMaterial>& plan,
                  const QString& workingPath, ShaderCatalogue& catalogue);
 
 // Saving as `path` with that path's texture hashes, all or nothing. The state stays as it
-// was; the editor then opens the saved file (loadFile).
+// was; the editor then opens the saved file (loadFile). A library saved as it was loaded gets
+// a notice when the save changed more than its texture hashes.
 Step saveLibrary(const Session& before, const QString& path, const ShaderCatalogue& catalogue);
 
 } // namespace authoring

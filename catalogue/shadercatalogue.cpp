@@ -114,6 +114,22 @@ ShaderCatalogue ShaderCatalogue::inMemory()
     return ShaderCatalogue(MemoryTag{});
 }
 
+ShaderCatalogue ShaderCatalogue::snapshot() const
+{
+    ShaderCatalogue copy = inMemory();
+    if (!settings) {
+        copy.memory = memory;
+        return copy;
+    }
+    for (const QString& key : settings->allKeys())
+        copy.memory.insert(key, settings->value(key));
+    if (unsaved)
+        for (auto it = unsaved->values.cbegin(); it != unsaved->values.cend(); ++it)
+            if (!copy.memory.contains(it.key()))
+                copy.memory.insert(it.key(), it.value());
+    return copy;
+}
+
 ShaderCatalogue::ShaderCatalogue(ShaderCatalogue&&) noexcept = default;
 ShaderCatalogue& ShaderCatalogue::operator=(ShaderCatalogue&&) noexcept = default;
 ShaderCatalogue::~ShaderCatalogue()

@@ -27,6 +27,9 @@ public:
     explicit ShaderCatalogue(const QString& path = defaultPath());
     // A catalogue held in memory only.
     static ShaderCatalogue inMemory();
+    // A memory catalogue holding what this one holds now: a trial load may teach it without
+    // touching the file.
+    ShaderCatalogue snapshot() const;
     ShaderCatalogue(ShaderCatalogue&&) noexcept;
     ShaderCatalogue& operator=(ShaderCatalogue&&) noexcept;
     ~ShaderCatalogue(); // writes pending changes of a file catalogue

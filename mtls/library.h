@@ -67,6 +67,7 @@ struct LoadedLibrary {
         false; // the last row is a material the end of the data cut: shown, never saved
     QVector<CatalogueRecord> records;
     QString textureNotice; // where the texture hashes point, for the status bar ("" for none)
+    QByteArray source;     // the bytes the editor's load read, to tell what a save changes
 };
 
 // The loader's cell rules: one row per material that could be read, the column count grown

@@ -80,6 +80,27 @@ WriteResult rebuildLibrary(const LoadedLibrary& library, const ShaderCatalogue& 
     return writeLibrary(library.grid, dictionaryColumn, catalogue, options);
 }
 
+SavePrediction predictSave(const Block& block, ShaderCatalogue& trial, const QString& savePath)
+{
+    SavePrediction prediction;
+    const LoadedLibrary library = loadBlock(block, trial);
+    if (library.grid.rows.isEmpty())
+        return prediction; // nothing that a save would write
+    const WriteResult result = rebuildLibrary(library, trial, savePath);
+    prediction.refusal = result.refusal;
+    prediction.refusedMaterial = result.refusedRow;
+    if (!result.refusal)
+        prediction.written = decode(result.bytes);
+    return prediction;
+}
+
+QString savedSummary(const QByteArray& read, const QByteArray& written)
+{
+    const std::optional<Block> before = decode(read);
+    const std::optional<Block> after = decode(written);
+    return before && after ? changeSummary(*before, *after) : QString();
+}
+
 bool (*temporaryFileRefused)(const QString& path) = nullptr;
 
 namespace {

@@ -4,6 +4,7 @@
 // writing that block out. The editor's slots and the command-line tool share these, so that
 // a batch re-save and a save from the window give the same bytes.
 
+#include "mtls/savechanges.h"
 #include "mtls/writer.h"
 
 #include <optional>
@@ -33,6 +34,19 @@ LoadedLibrary loadBlock(const Block& block, ShaderCatalogue& catalogue);
 // The block that saving `library` unchanged to `savePath` builds (hashes from that path).
 WriteResult rebuildLibrary(const LoadedLibrary& library, const ShaderCatalogue& catalogue,
                            const QString& savePath);
+
+// What saving the library read as `block` to `savePath` would do, nothing written: its
+// refusal with the record it is about, or the block it writes (see saveChanges). The load
+// teaches `trial` first, as opening the file in the editor does.
+struct SavePrediction {
+    Refusal refusal;
+    int refusedMaterial = -1;
+    std::optional<Block> written; // none when refused or when there is nothing to save
+};
+SavePrediction predictSave(const Block& block, ShaderCatalogue& trial, const QString& savePath);
+// What the save that wrote `written` changed in `read`, the library it was loaded from, in
+// one phrase (see changeSummary).
+QString savedSummary(const QByteArray& read, const QByteArray& written);
 
 // Puts `result` on disk at `path`: a written block replaces the old file only once every
 // byte of it is written (in a folder that takes no temporary file, the file is written in

@@ -95,8 +95,10 @@ public:
         materials.reserve(size_t(grid.rows.size()));
         for (int row = 0; row < grid.rows.size(); ++row) {
             PlannedMaterial material;
-            if (!planMaterial(row, material))
+            if (!planMaterial(row, material)) {
+                refusedRow = row;
                 return false;
+            }
             materials.push_back(std::move(material));
         }
         return true;
@@ -151,6 +153,7 @@ public:
     QStringList dictionary;
     QStringList debugLines;
     QString refusal;
+    int refusedRow = -1;
 
 private:
     void append(const QString& text)
@@ -336,6 +339,7 @@ WriteResult writeLibrary(const MaterialGrid& grid, const QStringList& dictionary
     planner.collectCells();
     if (!planner.planMaterials()) {
         result.refusal = refusal(Refusal::Content, planner.refusal);
+        result.refusedRow = planner.refusedRow;
         return result;
     }
     planner.finishDictionary();
@@ -348,6 +352,7 @@ WriteResult writeLibrary(const MaterialGrid& grid, const QStringList& dictionary
     result.hashDebugLines = planner.debugLines.mid(0, debugLinesWritten);
     if (!fits) {
         result.refusal = refusal(Refusal::StringLimit, QLatin1String(StringLimitMessage));
+        result.refusedRow = materials.size(); // the record that did not fit
         return result;
     }
     result.bytes = encode(planner.dictionary, materials);

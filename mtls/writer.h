@@ -22,6 +22,7 @@ struct WriteResult {
     // None: `bytes` is the block. StringLimit ("String Limit Reached") or Content (an
     // unknown parameter type): the output is not to be touched, the text says why.
     Refusal refusal;
+    int refusedRow = -1; // the grid row the refusal is about
     QByteArray bytes;
     QStringList hashDebugLines; // one "CACHE: <texture>" line per type-5 hash, in order
     QStringList dictionary;     // the rebuilt dictionary, in order

@@ -112,8 +112,13 @@ private slots:
                     QCOMPARE(readFile(path), readFile(path + ".window"));
                 if (run.startsWith("resave gen")) // a clean library saves to its own bytes
                     QCOMPARE(readFile(saved.value(0)), readFile(run.section(' ', 1, 1)));
-                if (run.startsWith("resave ex")) // the flag words the catalogue learnt first
+                // resave's summary line and the window's status line say what the save changed.
+                const QString said = ran.err.section("resave: ", 1).section("; `mtls", 0, 0);
+                QCOMPARE(libraryLine(win.w).section("changes: ", 1).section("; `mtls", 0, 0), said);
+                if (run.startsWith("resave ex")) { // the flag words the catalogue learnt first
                     QCOMPARE(readFile("out.mtls").mid(56, 10), readFile("ex7.mtls").mid(56, 10));
+                    QCOMPARE(said, QString("4 flag words taken from the catalogue"));
+                }
                 QCOMPARE(QFile::exists("out.mtls"), saved.contains("out.mtls"));
                 if (run.startsWith("resave cut")) // never the cut material half
                     QCOMPARE(mtls::decode(readFile("out.mtls"))->materials.size(), 1);

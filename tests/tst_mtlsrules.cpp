@@ -67,6 +67,21 @@ const char* const Rows[][5] = {
      "big"},
     {"a name not UTF-8", R"(n=l$(printf '\303'); : >$n; $M resave $n o; s=$?; rm $n; exit $s)", "2",
      "mtls: argument 2 is not valid UTF-8; file names must be UTF-8\n"},
+    {"check: a name past the string limit", "$M check far.mtls", "1",
+     ": warning: a save refuses material 0 \"m x\": String Limit Reached\n"},
+    {"check: a name at the string limit", "$M check near.mtls", "0",
+     ": note: material 0 \"m x\": name: \"m x\" -> \"mx\"\n"},
+    {"check --no-notes", "! $M check --no-notes near.mtls | grep note", "0", ""},
+    {"check: a parameter named \"\"", "$M check noname.mtls", "1",
+     "material 0 \"m\": Unknown parameter type: \n"},
+    {"check: bytes not UTF-8", "$M check ff.mtls", "1",
+     "ff.mtls:41: warning: dictionary string 4 is not valid UTF-8: a save writes "
+     "\"tex_\xef\xbf\xbd\""},
+    {"resave says what it changed", "$M resave lib.mtls o.mtls", "1",
+     "resave: 3 global flag items dropped, 4 flag words taken from the catalogue, 1 type-2 value "
+     "pair written as zeros, 1 texture value written as \"\", 1 other change; `mtls check` lists "
+     "them\n",
+     "o.mtls MTLs_Shaders.ini"},
     {"textures of no library", "$M textures none.mdl", "1", "none.mdl: Invalid File"},
     {"dump of a cut header", "! $M dump --json head.mtls | grep -e formatWord -e stringTable", "0",
      ""},
@@ -105,11 +120,14 @@ private slots:
         const QByteArray model =
             hero.names({"J_Hips", "Eye_L", "Jersey"}).materials({1, 2}).end().build();
         const QStringList shader{"m", "s::x", "V", "s", "x::V"};
+        // "mx", which a save adds, lands at 65534 (the last offset a name may take) or past it.
+        const QStringList near{"s", "v", QString(65525, 'p'), "m x"},
+            far{"s", "v", near[2] + 'p', "m x"};
         const QStringList bom{QChar(0xFEFF) + QString("mat"), "yCS_gear", "Normal", "colorMap",
                               "tex_d"};
         QVERIFY(QDir().mkpath("a/hero") && writeFile("ex.mtls", exampleBlock()) &&
-                writeFile("odd.mtls", richBlock()) && writeFile("hero.mdl", model) &&
-                writeFile("a/hero.mdl", model) &&
+                writeFile("odd.mtls", richBlock()) && writeFile("lib.mtls", richBlock(false)) &&
+                writeFile("hero.mdl", model) && writeFile("a/hero.mdl", model) &&
                 writeFile("none.mdl", testsupport::ModelBuilder().names({"x"}).end().build()) &&
                 writeFile("cut.mdl", model.left(model.indexOf("MBfD") - 2)) &&
                 writeFile("ff.mtls", exampleBlock().replace(45, 1, "\xff")) &&
@@ -118,6 +136,10 @@ private slots:
                           buildBlock(bom, {{0, 7, 16, {1, 2, 3, 4}, 1, {entry4(23, 32)}}})) &&
                 writeFile("sx.mtls", buildBlock(shader, {{0, 2, 7, {}, 0, {}}})) &&
                 writeFile("xv.mtls", buildBlock(shader, {{0, 9, 11, {}, 0, {}}})) &&
+                writeFile("near.mtls", buildBlock(near, {{65530, 0, 2, {}, 0, {}}})) &&
+                writeFile("far.mtls", buildBlock(far, {{65531, 0, 2, {}, 0, {}}})) &&
+                writeFile("noname.mtls", buildBlock({"m", "s", "v", "", "t"},
+                                                    {{0, 2, 4, {}, 1, {entry4(6, 7)}}})) &&
                 writeFile("head.mtls", QByteArray("MTLs\x05\x00", 6)) &&
                 writeFile("a/hero/gen.mtls", generatedLibrary(3, "/x/Characters/hero/gen.mtls")));
         QVERIFY(writeFile("ex.json", runTool(MTLS_BINARY, {"dump", "--json", "ex.mtls"}).out));

@@ -138,7 +138,8 @@ private slots:
             buildBlock(names, {first, {0, 4, 35, {5, 6, 7, 8}, 1, {entry4(20, 29)}}}).chopped(10),
             resave,
             "mtls: in.mtls: 1 of 2 materials read; the file ends inside material 1, which is left "
-            "out\nmtls: in.mtls:100: material 1: parameter count cut off\nexit 1",
+            "out\nmtls: in.mtls:100: material 1: parameter count cut off\nresave: 1 other change; "
+            "`mtls check` lists them\nexit 1",
             buildBlock(names, {first})};
         QTest::newRow("count lies")
             << ToolCase{QByteArray(example).replace(48, 4, le32(2)), resave,
@@ -167,7 +168,9 @@ private slots:
             exampleWith({"myGlobalMap", "my/Map", "my\\Map"},
                         {entry4(20, 0), entry4(35, 29), entry4(47, 29), entry4(54, 29)}),
             "check in.mtls",
-            "in.mtls:102: warning: material 0 entry 0: texture value offset 0 has no cell, so a "
+            "in.mtls:80: warning: a save refuses material 0 \"mat\": Unknown parameter type: "
+            "tex_d\nin.mtls:102: warning: material 0 entry 0: texture value offset 0 has no cell, "
+            "so a "
             "save takes the next cell for it\n"
             "in.mtls:106: warning: material 0 entry 1: parameter name \"myGlobalMap\" holds "
             "\"Global\", so a save cannot write it back\n"

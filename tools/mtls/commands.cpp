@@ -158,9 +158,81 @@ int dump(const QString& file, bool json, Streams io)
     return Success;
 }
 
-int check(const QStringList& files, Streams io, bool hashes)
+namespace {
+
+bool byOffset(const mtls::Finding& a, const mtls::Finding& b)
+{
+    return a.offset < b.offset;
+}
+
+// A save of a file into its own folder, run in memory: what it would refuse or lose for good
+// are warnings, every other change a note. Only for a library the editor opens.
+class SavePreview {
+public:
+    // `catalogue` is read from `cataloguePath` when a file first needs it, and then kept: every
+    // file is judged against the catalogue as it stands, not as the files before it taught it.
+    SavePreview(const QString& path, const QByteArray& data,
+                std::optional<ShaderCatalogue>& catalogue, const QString& cataloguePath)
+    {
+        if (mtls::tooLarge(data) || !(read = mtls::decode(data)))
+            return;
+        if (!catalogue)
+            catalogue = ShaderCatalogue(cataloguePath).snapshot();
+        ShaderCatalogue trial = catalogue->snapshot();
+        save = mtls::predictSave(*read, trial, savePathOf(path));
+        if (save.refusal) {
+            const int row = save.refusedMaterial;
+            const bool named = row >= 0 && row < read->materials.size();
+            const mtls::Material* material = named ? &read->materials.at(row) : nullptr;
+            warnings.append(
+                {material ? material->blockOffset : 0,
+                 QStringLiteral("warning: a save refuses material %1 \"%2\": %3")
+                     .arg(row)
+                     .arg(material ? mtls::DictionaryIndex(read->dictionary).at(material->modelId)
+                                   : QString(),
+                          save.refusal.text)});
+        }
+        changes([this](const mtls::SaveChange& change) {
+            if (isWarning(change))
+                warnings.append({change.offset,
+                                 QStringLiteral("warning: %1 is not valid UTF-8: a save writes %2")
+                                     .arg(change.field, change.now)});
+        });
+    }
+
+    QVector<mtls::Finding> warnings;
+
+    // The notes, each handed to `print` as it is made: there may be as many as items.
+    void notes(bool hashes, const std::function<void(const mtls::Finding&)>& print) const
+    {
+        changes([&](const mtls::SaveChange& change) {
+            // With --hashes, a hash the save changes is a finding already.
+            if (!isWarning(change) && !(hashes && change.kind == mtls::SaveChange::TextureHash))
+                print({change.offset, QStringLiteral("note: ") + change.text()});
+        });
+    }
+
+private:
+    static bool isWarning(const mtls::SaveChange& change)
+    {
+        return change.kind == mtls::SaveChange::NotUtf8 && change.material < 0;
+    }
+    void changes(const mtls::ChangeReport& report) const
+    {
+        if (save.written)
+            mtls::saveChanges(*read, *save.written, report);
+    }
+
+    std::optional<mtls::Block> read;
+    mtls::SavePrediction save;
+};
+
+} // namespace
+
+int check(const QStringList& files, Streams io, const CheckOptions& options)
 {
     int status = Success;
+    std::optional<ShaderCatalogue> catalogue;
     for (const QString& path : files) {
         const mtls::FileBytes file = mtls::readLibraryFile(path);
         if (file.refusal) {
@@ -168,33 +240,39 @@ int check(const QStringList& files, Streams io, bool hashes)
             continue;
         }
         // The hashes come from the layout the editor builds: within its budget only.
-        if (const mtls::Refusal tooLarge = hashes ? mtls::tooLarge(file.data) : mtls::Refusal()) {
+        if (const mtls::Refusal tooLarge =
+                options.hashes ? mtls::tooLarge(file.data) : mtls::Refusal()) {
             status = worse(status, refuse(io.err, path, tooLarge));
             continue;
         }
         qint64 count = 0;
-        auto print = [&](const mtls::Finding& finding) {
+        auto line = [&](const mtls::Finding& finding) {
             io.out << path << ':' << finding.offset << ": " << finding.text << '\n';
+        };
+        auto print = [&](const mtls::Finding& finding) {
+            line(finding);
             ++count;
         };
-        if (hashes) {
-            // The hash findings come from a second pass: merge them in by offset.
+        const SavePreview save(path, file.data, catalogue, options.catalogue);
+        if (options.hashes || !save.warnings.isEmpty()) {
+            // The other findings come from passes of their own: merge them in by offset.
             QVector<mtls::Finding> findings = mtls::checkBlock(file.data);
-            findings += textureFindings(path, file.data);
-            std::stable_sort(
-                findings.begin(), findings.end(),
-                [](const mtls::Finding& a, const mtls::Finding& b) { return a.offset < b.offset; });
+            if (options.hashes)
+                findings += textureFindings(path, file.data);
+            findings += save.warnings;
+            std::stable_sort(findings.begin(), findings.end(), byOffset);
             for (const mtls::Finding& finding : findings)
                 print(finding);
         } else {
             // Each finding is written as it is made, however many there are.
             mtls::checkBlock(file.data, print);
         }
-        if (count == 0) {
+        if (count == 0)
             io.out << path << ": ok\n";
-            continue;
-        }
-        status = worse(status, Problems);
+        else
+            status = worse(status, Problems);
+        if (options.notes)
+            save.notes(options.hashes, line); // notes never change the status
     }
     return status;
 }
@@ -275,6 +353,7 @@ int resaveLibrary(const QString& in, const QString& out, const QString& catalogu
     if (const int failed = storeOutput(isStandardOutput(out) ? out : savePath, result, io))
         return failed;
     library.reset(); // only the saved bytes are needed from here on
+    const QString changed = mtls::savedSummary(file.data, result.bytes);
     // After a save the editor loads the saved file, and that load teaches the catalogue too.
     {
         ShaderCatalogue learning(catalogue);
@@ -282,6 +361,8 @@ int resaveLibrary(const QString& in, const QString& out, const QString& catalogu
     }
     // The file is written as the editor writes it; what it left behind is said.
     sayLost();
+    if (!changed.isEmpty())
+        io.err << "resave: " << changed << "; `mtls check` lists them\n";
     return lost.isEmpty() ? Success : Problems;
 }
 

@@ -25,7 +25,12 @@ struct Streams {
 
 int info(const QStringList& files, Streams io);
 int dump(const QString& file, bool json, Streams io);
-int check(const QStringList& files, Streams io, bool hashes = false);
+struct CheckOptions {
+    bool hashes = false; // every texture hash a save into the file's folder would change
+    bool notes = true;   // every other change such a save would make
+    QString catalogue;   // the catalogue such a save reads
+};
+int check(const QStringList& files, Streams io, const CheckOptions& options);
 int resave(const QString& in, const QString& out, const QString& catalogue, Streams io);
 // Where the texture hashes of `file` point, judged against a save to `as` (or to `file`).
 int textures(const QString& file, const std::optional<QString>& as, bool json, Streams io);

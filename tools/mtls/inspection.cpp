@@ -7,6 +7,7 @@ namespace {
 
 const QString Json = QStringLiteral("json");
 const QString Hashes = QStringLiteral("hashes");
+const QString NoNotes = QStringLiteral("no-notes");
 
 void files(QCommandLineParser& parser)
 {
@@ -32,6 +33,9 @@ void checkedFiles(QCommandLineParser& parser)
     files(parser);
     parser.addOption({Hashes, QStringLiteral("Also report every texture hash that does not match "
                                              "the folder the file lies in.")});
+    parser.addOption({NoNotes, QStringLiteral("Leave out the notes on what a save of the file "
+                                              "into its own folder changes.")});
+    addCatalogueOption(parser);
 }
 
 int runInfo(const QCommandLineParser& parser, Streams io)
@@ -52,7 +56,11 @@ int runCheck(const QCommandLineParser& parser, Streams io)
 {
     if (parser.positionalArguments().isEmpty())
         return usageError(io, QStringLiteral("check needs at least one file"));
-    return check(parser.positionalArguments(), io, parser.isSet(Hashes));
+    CheckOptions options;
+    options.hashes = parser.isSet(Hashes);
+    options.notes = !parser.isSet(NoNotes);
+    options.catalogue = cataloguePath(parser);
+    return check(parser.positionalArguments(), io, options);
 }
 
 int runResave(const QCommandLineParser& parser, Streams io)
@@ -69,9 +77,10 @@ const Registration infoCommand({"info", 10, "FILE...",
 const Registration dumpCommand({"dump", 20, "FILE [--json]",
                                 "the dictionary and every material with its items", oneFile,
                                 runDump});
-const Registration checkCommand({"check", 30, "FILE... [--hashes]",
-                                 "every way a file is not a well-formed block, with its offset",
-                                 checkedFiles, runCheck});
+const Registration
+    checkCommand({"check", 30, "FILE... [--hashes] [--no-notes]",
+                  "every way a file is not a well-formed block, and what a save of it changes",
+                  checkedFiles, runCheck});
 const Registration resaveCommand({"resave", 40, "IN OUT",
                                   "open IN and save it as OUT exactly as the editor does", inAndOut,
                                   runResave});
