@@ -149,7 +149,8 @@ private slots:
         for (const char* name : {"Flags/yCS_gear::Normal", "Shaders/x::y", "a\\b"})
             QTest::newRow(name) << ToolCase{
                 exampleWith({name}, {entry4(20, 29), entry1(35, 7, 8)}), resave,
-                QString("mtls: out.mtls: Unknown parameter type: %1\nexit 1").arg(name)};
+                QString("mtls: in.mtls: material 0 \"mat\": Unknown parameter type: %1\nexit 1")
+                    .arg(name)};
         const QString usage = "\nRun mtls --help for the commands.\nexit 2";
         QTest::newRow("no command") << ToolCase{example, "", "mtls: no command given" + usage};
         QTest::newRow("no folder") << ToolCase{

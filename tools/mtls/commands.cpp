@@ -348,8 +348,17 @@ int resaveLibrary(const QString& in, const QString& out, const QString& catalogu
         const ShaderCatalogue reading(catalogue);
         result = mtls::rebuildLibrary(*library, reading, savePath);
     }
-    if (result.refusal)
-        return refuse(io.err, out, result.refusal);
+    // What the save refuses is the input's content: named by the input and its material.
+    if (result.refusal) {
+        mtls::Refusal said = result.refusal;
+        if (said.kind == mtls::Refusal::Content && result.refusedRow >= 0 &&
+            result.refusedRow < library->grid.rows.size())
+            said.text =
+                QStringLiteral("material %1 \"%2\": %3")
+                    .arg(result.refusedRow)
+                    .arg(library->grid.text(result.refusedRow, mtls::ModelIdColumn), said.text);
+        return refuse(io.err, in, said);
+    }
     if (const int failed = storeOutput(isStandardOutput(out) ? out : savePath, result, io))
         return failed;
     library.reset(); // only the saved bytes are needed from here on
