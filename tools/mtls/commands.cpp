@@ -55,7 +55,7 @@ QString savePathOf(const QString& path)
 
 void report(QTextStream& err, const QString& path, const QString& text)
 {
-    err << "mtls: " << path << ": " << text << '\n';
+    err << "mtls: " << QDir::toNativeSeparators(path) << ": " << text << '\n';
 }
 
 std::optional<mtls::Block> readBlock(const QString& path, QTextStream& err, int& status)
@@ -235,7 +235,7 @@ int resaveLibrary(const QString& in, const QString& out, const QString& catalogu
         mtls::loadLibrary(result.bytes, learning);
     }
     for (const QString& line : lost)
-        io.err << "mtls: " << in << line << '\n';
+        io.err << "mtls: " << QDir::toNativeSeparators(in) << line << '\n';
     return lost.isEmpty() ? Success : Problems;
 }
 

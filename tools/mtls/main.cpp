@@ -5,12 +5,15 @@
 #include "catalogue/shadercatalogue.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFileInfo>
 #include <QTextCodec>
 #include <QTextStream>
 #include <algorithm>
 #include <cstring>
+#ifdef __GLIBC__
 #include <malloc.h>
+#endif
 
 namespace cli {
 
@@ -110,6 +113,12 @@ int runCommand(const Command& command, const QStringList& arguments, Streams io)
 // The position (from 1) of the first argument whose bytes are not UTF-8, 0 when all are.
 int firstNonUtf8Argument(int argc, char* argv[])
 {
+#ifdef Q_OS_WIN
+    // Windows gives the arguments as UTF-16, which arguments() reads; argv is their ANSI copy.
+    Q_UNUSED(argc)
+    Q_UNUSED(argv)
+    return 0;
+#endif
     QTextCodec* utf8 = QTextCodec::codecForName("UTF-8");
     for (int i = 1; i < argc; ++i) {
         QTextCodec::ConverterState state;
@@ -176,9 +185,11 @@ int run(QStringList arguments, Streams io)
 
 int main(int argc, char* argv[])
 {
+#ifdef __GLIBC__
     // Large blocks (a library's items, a laid-out row) go back to the system when freed, so
     // the peak of a run is what it holds at once, not what it once held.
     mallopt(M_MMAP_THRESHOLD, 256 * 1024);
+#endif
     QCoreApplication application(argc, argv);
     QTextStream out(stdout);
     QTextStream err(stderr);
@@ -192,6 +203,9 @@ int main(int argc, char* argv[])
     } else {
         QStringList args = QCoreApplication::arguments();
         args.removeFirst();
+        // Paths typed with backslashes take '/' before any rule sees them.
+        for (QString& arg : args)
+            arg = QDir::fromNativeSeparators(arg);
         status = cli::run(args, {out, err});
     }
     out.flush();
