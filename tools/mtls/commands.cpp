@@ -50,7 +50,8 @@ const char* const NothingLoadedMessage = "No MTL data loaded. Load/add a Materia
 
 QString savePathOf(const QString& path)
 {
-    return QDir::cleanPath(QFileInfo(path).absoluteFilePath());
+    // Typed with backslashes, the path takes '/' before the texture folder rule sees it.
+    return QDir::cleanPath(QFileInfo(QDir::fromNativeSeparators(path)).absoluteFilePath());
 }
 
 void report(QTextStream& err, const QString& path, const QString& text)

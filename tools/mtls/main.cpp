@@ -5,7 +5,6 @@
 #include "catalogue/shadercatalogue.h"
 
 #include <QCoreApplication>
-#include <QDir>
 #include <QFileInfo>
 #include <QTextCodec>
 #include <QTextStream>
@@ -203,9 +202,6 @@ int main(int argc, char* argv[])
     } else {
         QStringList args = QCoreApplication::arguments();
         args.removeFirst();
-        // Paths typed with backslashes take '/' before any rule sees them.
-        for (QString& arg : args)
-            arg = QDir::fromNativeSeparators(arg);
         status = cli::run(args, {out, err});
     }
     out.flush();
