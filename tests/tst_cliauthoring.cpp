@@ -131,6 +131,9 @@ private slots:
 
     void nonUtf8FileNameIsRefusedByPosition()
     {
+#ifdef Q_OS_WIN
+        QSKIP("Windows passes arguments as UTF-16: none can be invalid UTF-8");
+#endif
         // QProcess cannot pass such bytes: the shell makes the file and the argument.
         const QString script = R"(n=lib$(printf '\303'); printf x >"$n"; "$0" resave "$n" out)";
         const auto run = runTool("sh", {"-c", script, MTLS_BINARY});

@@ -13,6 +13,10 @@
 #ifdef __GLIBC__
 #include <malloc.h>
 #endif
+#ifdef Q_OS_WIN
+#include <fcntl.h>
+#include <io.h>
+#endif
 
 namespace cli {
 
@@ -188,6 +192,11 @@ int main(int argc, char* argv[])
     // Large blocks (a library's items, a laid-out row) go back to the system when freed, so
     // the peak of a run is what it holds at once, not what it once held.
     mallopt(M_MMAP_THRESHOLD, 256 * 1024);
+#endif
+#ifdef Q_OS_WIN
+    // Lines end in '\n' as on Linux, so that output compares byte for byte everywhere.
+    _setmode(_fileno(stdout), _O_BINARY);
+    _setmode(_fileno(stderr), _O_BINARY);
 #endif
     QCoreApplication application(argc, argv);
     QTextStream out(stdout);
