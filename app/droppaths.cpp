@@ -1,5 +1,6 @@
 #include "app/droppaths.h"
 
+#include <QDir>
 #include <QMimeData>
 #include <QUrl>
 #include <QWidget>
@@ -13,7 +14,7 @@ QStringList localPaths(const QMimeData* mime)
         return paths;
     const QList<QUrl> urls = mime->urls();
     for (const QUrl& url : urls)
-        paths.append(url.toLocalFile());
+        paths.append(QDir::fromNativeSeparators(url.toLocalFile()));
     return paths;
 }
 

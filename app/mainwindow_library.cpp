@@ -87,8 +87,9 @@ void MainWindow::setProgramFolder(const QString& folder)
 void MainWindow::openFiles(const QStringList& paths)
 {
     // The dialog and a drop both give absolute names; the label shows the file's own name.
+    // Explorer's "Open with" gives backslashes, which the texture folder rule must not see.
     if (!paths.isEmpty() && !paths.first().isEmpty())
-        open_mtl(QFileInfo(paths.first()).absoluteFilePath());
+        open_mtl(QFileInfo(QDir::fromNativeSeparators(paths.first())).absoluteFilePath());
 }
 
 void MainWindow::open_mtl(QString filename)

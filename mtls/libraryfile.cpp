@@ -156,8 +156,10 @@ Refusal storeInPlace(const QString& path, const QByteArray& bytes)
 
 } // namespace
 
-QString absolutePath(const QString& path)
+QString absolutePath(const QString& typed)
 {
+    // Typed with backslashes, the path takes '/' before the texture folder rule sees it.
+    const QString path = QDir::fromNativeSeparators(typed);
     if (QDir::isAbsolutePath(path))
         return QDir::cleanPath(path);
     QString base = QDir::currentPath(); // getcwd(): every link on the way resolved

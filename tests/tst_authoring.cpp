@@ -230,8 +230,13 @@ private slots:
             QVERIFY(c->record("Params//h::N/", 70007) && c->record("Shaders/h::N", cells));
             QVERIFY(c->record("oddEntry", QString("")) &&
                     c->record("Flags/h::N", QStringList(cells.mid(1, 2))));
-            for (const char* name : {"b::x", "B::x", "_z::x", "odd/name::x"})
+            for (const char* name : {"b::x", "B::x", "_z::x", "odd/name::x"}) {
+#ifdef Q_OS_WIN
+                if (form > 0 && QByteArray(name) == "B::x")
+                    QEXPECT_FAIL("", "QSettings keys ignore case on Windows: B::x is b::x", Abort);
+#endif
                 QVERIFY(c->record(ShaderCatalogue::shadersKey(name), QStringList{"p"}));
+            }
             QVERIFY(!c->record("/Params/h::N", 3) && !c->record("oddEntry", "4"));
             if (form == 2)
                 c = std::make_unique<ShaderCatalogue>(file);

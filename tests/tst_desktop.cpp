@@ -50,7 +50,7 @@ private slots:
     void startedWithFiles()
     {
         QFETCH(int, row);
-        const QString shown = Starts[row][2], warned = Starts[row][3];
+        const QString shown = Starts[row][2], warned = systemWords(Starts[row][3]);
         Window win;
         win.w.show();
         win.w.openFiles(QString(Starts[row][1]).split(' ', Qt::SkipEmptyParts));

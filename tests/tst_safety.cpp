@@ -100,8 +100,9 @@ private slots:
             call(window.w, "open_mtl", in);
         const auto notices = window.w.statusBar()->findChildren<QLabel*>("catalogueNotice");
         QVERIFY(notices.size() == 1 &&
-                notices[0]->text().contains(QDir::currentPath() +
-                                            "/MTLs_Shaders.ini cannot be saved (Is a directory)"));
+                notices[0]->text().contains(
+                    QDir::toNativeSeparators(QDir::currentPath() + "/MTLs_Shaders.ini") +
+                    systemWords(" cannot be saved (Is a directory)")));
         window.answers.expectFileDialog(path);
         window.answers.expectMessage();
         call(window.w, "on_pushButton_2_clicked");
@@ -131,8 +132,10 @@ private slots:
         // The catalogue cannot be saved under a plain file: what the load learnt still serves.
         QTest::newRow("over its input") << ToolCase{
             Limit, "resave in.mtls in.mtls --catalogue plain/c.ini",
-            "mtls: in.mtls: String Limit Reached\nmtls: plain/c.ini: cannot save the shader "
-            "catalogue (Not a directory): what it learns holds for this run only\nexit 1"};
+            "mtls: in.mtls: String Limit Reached\nmtls: " +
+                QDir::toNativeSeparators("plain/c.ini") +
+                ": cannot save the shader catalogue (Not a directory): what it learns holds for "
+                "this run only\nexit 1"};
         // Its cut material teaches nothing and is never saved half: the whole one is saved.
         QTest::newRow("cut") << ToolCase{
             buildBlock(names, {first, {0, 4, 35, {5, 6, 7, 8}, 1, {entry4(20, 29)}}}).chopped(10),
@@ -191,10 +194,11 @@ private slots:
         const auto run = [](const QString& command) {
             const testfiles::ToolRun mtls =
                 testfiles::runTool(MTLS_BINARY, command.split(' ', Qt::SkipEmptyParts));
-            return QString(mtls.err + mtls.text()).remove(QDir::currentPath() + '/') + "exit " +
-                   QString::number(mtls.status);
+            return QString(mtls.err + mtls.text())
+                       .remove(QDir::toNativeSeparators(QDir::currentPath() + '/')) +
+                   "exit " + QString::number(mtls.status);
         };
-        QCOMPARE(run(c.command), c.said);
+        QCOMPARE(run(c.command), systemWords(c.said));
         QCOMPARE(contents("in.mtls"), c.in);
         QCOMPARE(contents("out.mtls"), c.out);
         QCOMPARE(run("resave lib.mtls lib2.mtls --catalogue c.ini"), QString("exit 0"));

@@ -101,8 +101,11 @@ private slots:
         // Each reference as the core, `mtls textures` and its JSON give it.
         const auto references = mtls::textureReferences(*mtls::decode(readFile(file)), file);
         const QString line = mtls::textureStatusLine(references, file); // the window shows it
-        const auto listed = tool({"textures", file});
-        const QJsonArray json = tool({"textures", file, "--json"}).json()["references"].toArray();
+        // The tool and the window are given the file as the system names it (on Windows with
+        // backslashes): the folder rule sees '/' all the same.
+        const QString native = QDir::toNativeSeparators(file);
+        const auto listed = tool({"textures", native});
+        const QJsonArray json = tool({"textures", native, "--json"}).json()["references"].toArray();
         QCOMPARE(listed.status, 0);
         for (int i = 0; i < std::max({textures.size(), listed.out.count('\n'), json.size()}); ++i) {
             const QString expected = dir + textures.value(i).toLower() + ".tex\t" + verdict;
@@ -112,11 +115,13 @@ private slots:
             QCOMPARE(json[i]["path"].toString() + '\t' + json[i]["verdict"].toString(), expected);
         }
 
-        // Judged as if saved where the hashes were made, only placeholders stay wrong.
-        const QString as = scratch.path("x/" + home + "../b.mtls");
+        // Judged as if saved where the hashes were made, only placeholders stay wrong. On Windows
+        // the path is C:\mods\Characters\hero_01\Textures\..\body.mtls, so it is
+        // C:\mods\Characters\hero_01\body.mtls that hashes under characters/hero_01/textures/.
+        const QString as = QDir::toNativeSeparators("C:/mods/" + home + "../body.mtls");
         const QString kept = home.isEmpty() ? "\tplaceholder\n" : "\tmatches\n";
         QCOMPARE(tool({"textures", file, "--as", as}).text().count(kept), textures.size());
-        const auto checked = tool({"check", "--hashes", file});
+        const auto checked = tool({"check", "--hashes", native});
         const int wrong = verdict == Match ? 0 : textures.size();
         QCOMPARE(checked.status, wrong ? 1 : 0);
         QCOMPARE(checked.text().count("; saving here gives hashes for " + dir), wrong);
@@ -129,7 +134,7 @@ private slots:
         // the line, and a failed load leaves it with the library it is about.
         AnsweredWindow window; // its answerer closes the boxes of the failed loads
         const auto open = [&](const QString& name) {
-            call(window.w, "open_mtl", scratch.path(folder + "/" + name));
+            window.w.openFiles({QDir::toNativeSeparators(scratch.path(folder + "/" + name))});
             return libraryLine(window.w);
         };
         QVERIFY(writeFile(folder + "/cut.mtls", library(home, Cases[row][2], textures, 3)) &&

@@ -241,7 +241,8 @@ private slots:
             if (!c.message.isEmpty())
                 win.answers.expectMessage();
             win.open(c.name, c.bytes);
-            QCOMPARE(win.messages(), c.message.isEmpty() ? "" : "Warning: " + c.message);
+            QCOMPARE(win.messages(),
+                     c.message.isEmpty() ? "" : "Warning: " + systemWords(c.message));
             QVERIFY(c.shows != "good.mtls" || shown(win.w) == before);
             QCOMPARE(win.w.current_file, c.shows.isEmpty() ? "" : win.path(c.shows));
             QCOMPARE(win.materials->rowCount(), c.shows.isEmpty() ? 2 : 1);
@@ -340,7 +341,7 @@ private slots:
             call(win.w, c[1]);
             const Messages asked{{"Save MTLs File as", "2K23 MTLs (*.mtls)"}};
             QCOMPARE(win.answers.fileDialogs(), asked.mid(0, !output.isEmpty()));
-            QCOMPARE(win.messages(), *c[4] ? "Warning: " + QString(c[4]) : "");
+            QCOMPARE(win.messages(), *c[4] ? "Warning: " + systemWords(c[4], path) : "");
             QVERIFY(!win.w.announce_save);
             QCOMPARE(win.w.current_file, output == "new.mtls" ? path : in);
             if (output == "new.mtls")

@@ -79,7 +79,7 @@ int storeOutput(const QString& out, const mtls::WriteResult& result, Streams io)
 
 void report(QTextStream& err, const QString& path, const QString& text)
 {
-    err << "mtls: " << path << ": " << text << '\n';
+    err << "mtls: " << QDir::toNativeSeparators(path) << ": " << text << '\n';
 }
 
 int exitStatus(const mtls::Refusal& refusal)
@@ -333,7 +333,7 @@ int resaveLibrary(const QString& in, const QString& out, const QString& catalogu
     const QStringList lost = losses(file.data, *library);
     auto sayLost = [&] {
         for (const QString& line : lost)
-            io.err << "mtls: " << in << line << '\n';
+            io.err << "mtls: " << QDir::toNativeSeparators(in) << line << '\n';
     };
     if (library->grid.rows.isEmpty()) {
         sayLost();

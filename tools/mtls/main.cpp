@@ -12,7 +12,13 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#ifdef __GLIBC__
 #include <malloc.h>
+#endif
+#ifdef Q_OS_WIN
+#include <fcntl.h>
+#include <io.h>
+#endif
 
 namespace cli {
 
@@ -125,6 +131,12 @@ int runCommand(const Command& command, const QStringList& arguments, Streams io)
 // The position (from 1) of the first argument whose bytes are not UTF-8, 0 when all are.
 int firstNonUtf8Argument(int argc, char* argv[])
 {
+#ifdef Q_OS_WIN
+    // Windows gives the arguments as UTF-16, which arguments() reads; argv is their ANSI copy.
+    Q_UNUSED(argc)
+    Q_UNUSED(argv)
+    return 0;
+#endif
     QTextCodec* utf8 = QTextCodec::codecForName("UTF-8");
     for (int i = 1; i < argc; ++i) {
         QTextCodec::ConverterState state;
@@ -193,9 +205,16 @@ int run(QStringList arguments, Streams io)
 
 int main(int argc, char* argv[])
 {
+#ifdef __GLIBC__
     // Large blocks (a library's items, a laid-out row) go back to the system when freed, so
     // the peak of a run is what it holds at once, not what it once held.
     mallopt(M_MMAP_THRESHOLD, 256 * 1024);
+#endif
+#ifdef Q_OS_WIN
+    // Lines end in '\n' as on Linux, so that output compares byte for byte everywhere.
+    _setmode(_fileno(stdout), _O_BINARY);
+    _setmode(_fileno(stderr), _O_BINARY);
+#endif
     QCoreApplication application(argc, argv);
     QTextStream out(stdout);
     QTextStream err(stderr);

@@ -38,6 +38,11 @@ private:
     QString previous;
 };
 
+// `linuxText` in this system's words: on Windows each phrase Linux gives for a failed open
+// becomes what opening a name that fails the same way gives there; `missing` names the file
+// (or a file in the folder) that is not there, relative to the current directory.
+QString systemWords(QString linuxText, const QString& missing = QStringLiteral("gone"));
+
 struct ToolRun {
     int status = -1; // -1: the program did not finish on its own
     QByteArray out;

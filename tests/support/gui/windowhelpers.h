@@ -42,6 +42,7 @@ struct AnsweredWindow {
 
 using testfiles::readFile;
 using testfiles::ScratchDirectory;
+using testfiles::systemWords;
 using testfiles::writeFile;
 
 } // namespace testwindow
