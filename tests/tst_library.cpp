@@ -238,6 +238,21 @@ private slots:
             QVERIFY(hostile.grid.rows.size() <= 1 &&
                     hostile.grid.columnCount <= 15 + data.size() / 4);
         }
+        // The size budget, each term at 3,000,000 cells and one past: a string takes 3 cells, a
+        // row its width (16 here); the refusal names the width when the rows make it large.
+        const std::tuple<int, int, const char*> sizes[] = {
+            {16, 187497, ""},
+            {11, 187498, "11 dictionary strings and 187,498 materials of 16 columns"},
+            {1000000, 0, ""},
+            {999995, 1, "999,995 dictionary strings and 1 material"}};
+        for (const auto& [strings, rows, named] : sizes)
+            QCOMPARE(tooLarge(buildBlock(QVector<QString>(strings).toList(),
+                                         QVector<RawMaterial>(rows, RawMaterial())))
+                         .text,
+                     *named ? QString("This library is too large to show: %1; the editor shows "
+                                      "at most 3,000,000 cells.")
+                                  .arg(named)
+                            : QString());
     }
 
     // Per case: grid, dictionary column, preview, then the dictionary and records written.

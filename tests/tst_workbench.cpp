@@ -157,9 +157,7 @@ private slots:
     {
         ScratchDirectory scratch;
         AnsweredWindow win;
-        win.w.show();
-        QApplication::setActiveWindow(&win.w);
-        QVERIFY(QTest::qWaitForWindowActive(&win.w));
+        QVERIFY(win.activated());
         win.open("lib.mtls", library({"hero_eye", "hero_jersey", "cap"}));
         QTableWidget* materials = win.w.ui->ExternalTable;
         auto* field = win.w.findChild<QLineEdit*>("filterField");
