@@ -148,16 +148,20 @@ private slots:
         auto patched = [](int at, const QByteArray& with) {
             return exampleBlock().replace(at, with.size(), with);
         };
-        const QStringList big{"mat",      "yCS_gear", "Normal",
-                              "colorMap", "tex_d",    QString(65499, 'x')};
-        auto bigBlock = [&big](quint16 name, quint16 variant) {
-            return buildBlock(big + QStringList{"big"},
-                              {{name, 4, variant, {}, 1, {entry4(20, variant)}}});
+        auto bigBlock = [](int filler, quint16 name, quint16 variant) { // "big" after filler
+            return buildBlock(
+                {"mat", "yCS_gear", "Normal", "colorMap", "tex_d", QString(filler, 'x'), "big"},
+                {{name, 4, variant, {}, 1, {entry4(20, variant)}}});
         };
         const std::pair<QByteArray, const char*> cases[] = {
-            {bigBlock(0, 65535), ""},
-            {bigBlock(65535, 13), "65556: material 0: Model_ID offset 65535 is past 65534, the "
-                                  "last one a saved name or main shader can use"},
+            {bigBlock(65499, 0, 65535), ""},
+            {bigBlock(65498, 65534, 13), ""},
+            {bigBlock(65499, 65535, 13), "65556: material 0: Model_ID offset 65535 is past 65534, "
+                                         "the last one a saved name or main shader can use"},
+            // Types 1 to 5 are saved (the generated libraries hold them all); 6 is not.
+            {buildBlock({"mat", "yCS_gear", "Normal", "colorMap"},
+                        {{0, 4, 13, {}, 1, {entry1(20, 7, 8, 6)}}}),
+             "68: warning: material 0 entry 0: type 6 cannot be saved"},
             {patched(52, le16(65535)),
              "52: material 0: Model_ID offset 65535 starts no dictionary string"},
             {patched(70, le16(1)), "70: material 0 entry 0: parameter name offset 1 starts no "
