@@ -248,7 +248,8 @@ private slots:
             {16, 187497, ""},
             {11, 187498, "11 dictionary strings and 187,498 materials of 16 columns"},
             {1000000, 0, ""},
-            {999995, 1, "999,995 dictionary strings and 1 material"}};
+            {999995, 1, "999,995 dictionary strings and 1 material"},
+            {500016, 93753, "500,016 dictionary strings and 93,753 materials"}}; // a tie
         for (const auto& [strings, rows, named] : sizes)
             QCOMPARE(tooLarge(buildBlock(QVector<QString>(strings).toList(),
                                          QVector<RawMaterial>(rows, RawMaterial())))
