@@ -59,6 +59,16 @@ QString records(const LoadedLibrary& library)
     return lines.join(' ');
 }
 
+// What the size budget counts for `data` is what the layout lays out, swap column included.
+void countedAsLaidOut(const QByteArray& data)
+{
+    const auto need = tableCells(data);
+    const LoadedLibrary laid = layoutBlock(*decode(data));
+    QCOMPARE(QVector<qint64>({need->strings, need->rows, need->columns}),
+             QVector<qint64>(
+                 {decode(data)->stringCount, laid.grid.rows.size(), laid.grid.columnCount + 1}));
+}
+
 ShaderCatalogue writerCatalogue()
 {
     ShaderCatalogue c = ShaderCatalogue::inMemory();
@@ -110,6 +120,7 @@ private slots:
             ShaderCatalogue catalogue = ShaderCatalogue::inMemory();
             const auto library = loadLibrary(bytes, catalogue);
             QVERIFY2(rebuildLibrary(*library, catalogue, path).bytes == bytes, qPrintable(path));
+            countedAsLaidOut(bytes);
             for (int size = 4; seed < 10 && size < bytes.size(); ++size) {
                 const auto cut = decode(bytes.left(size));
                 QVERIFY(cut && cut->truncated && cut->endOffset <= size);
@@ -117,6 +128,7 @@ private slots:
                     for (const Item& item : m.items)
                         QVERIFY(item.blockOffset + 4 + itemBodySize(item) <= size);
                 QVERIFY(!checkBlock(bytes.left(size)).isEmpty() && layoutBlock(*cut).truncated);
+                countedAsLaidOut(bytes.left(size));
             }
         }
     }
@@ -200,6 +212,7 @@ private slots:
         // flag items one cell each; type 2 the low word of its first value; the 6-byte entry its
         // value word. No main shader item, an empty variant, a zero value word: one cell.
         const LoadedLibrary library = layoutBlock(*decode(richBlock()));
+        countedAsLaidOut(richBlock());
         QCOMPARE(library.grid.rows,
                  grid(QStringLiteral("0|yCS_head|mat|5|Normal|colorMap|tex_d|gain|Global@7|"
                                      "Global@ShaderFlag0-0|Global@ShaderFlag0-16256|"
@@ -239,6 +252,7 @@ private slots:
             const auto block = decode(data);
             QVERIFY(block && block->truncated && !block->findings.isEmpty());
             const LoadedLibrary hostile = layoutBlock(*block);
+            countedAsLaidOut(data);
             QVERIFY(hostile.grid.rows.size() <= 1 &&
                     hostile.grid.columnCount <= 15 + data.size() / 4);
         }
