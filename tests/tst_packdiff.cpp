@@ -255,6 +255,39 @@ private slots:
             }
     }
 
+    // diff shows a name as text exactly when its bytes are UTF-8: each code point at an edge of
+    // an encoding length, of the surrogates and of the last code point, and one past it, in its
+    // shortest form and one byte longer; other bytes show as \xNN.
+    void diffReadsUtf8()
+    {
+        auto encode = [](char32_t c, int length) { // the bit layout, whatever the code point
+            QByteArray bytes(length, char(c));
+            for (int k = length - 1; k > 0; --k, c >>= 6)
+                bytes[k] = char(0x80 | (c & 0x3F));
+            bytes[0] = length > 1 ? char((0xFF00 >> length) | c) : bytes[0];
+            return bytes;
+        };
+        QVERIFY(writeFile("a.mtls", library({"aaaaa", "other"})));
+        for (const char32_t c : {0x7F, 0x80, 0x7FF, 0x800, 0xD7FF, 0xD800, 0xDFFF, 0xE000, 0xFFFF,
+                                 0x10000, 0x10FFFF, 0x110000}) {
+            const int shortest = c < 0x80 ? 1 : c < 0x800 ? 2 : c < 0x10000 ? 3 : 4;
+            for (int length = shortest; length <= qMin(shortest + 1, 4); ++length)
+                for (const QByteArray before : {"", "\xff"}) { // alone, after a stray byte
+                    const QByteArray name = (before + encode(c, length)).leftJustified(5, 'a');
+                    QVERIFY(
+                        writeFile("b.mtls", library({"aaaaa", "other"}).replace("aaaaa", name)));
+                    const bool text =
+                        length == shortest && (c < 0xD800 || c > 0xDFFF) && c <= 0x10FFFF;
+                    const QString shown =
+                        (before.isEmpty() ? "" : "\\xff") +
+                        (text ? QString::fromUcs4(&c, 1)
+                              : QString("\\x%1").arg(uchar(encode(c, length)[0]), 2, 16));
+                    const QString said = tool({"diff", "a.mtls", "b.mtls"}).text();
+                    QVERIFY2(said.contains("+ material \"" + shown), qPrintable(said));
+                }
+        }
+    }
+
     void packAndDiff_data() { testrows::addRows(Rows); }
 
     void packAndDiff()
