@@ -389,6 +389,10 @@ private slots:
         win.w.ui->actionIndex_Shaders->trigger();
         win.materials->removeColumn(1); // as the caller does: the tables are written as they stand
         call(win.w, "rebuild_mtltempFile", win.path("working.bin"));
+        win.answers.expectMessage(); // a working file that cannot be written is not saved
+        call(win.w, "rebuild_mtltempFile", win.path("no/working.bin"));
+        QVERIFY2(win.messages().endsWith("\nno/working.bin: not saved: No such file or directory"),
+                 qPrintable(win.messages()));
         QCOMPARE(mtls::decode(readFile(win.path("working.bin")))->dictionaryTexts().join('|'),
                  QString("mat|yCS_gear|Normal|colorMap|tex_d|"));
         QCOMPARE(win.w.current_file, win.path("lib.mtls"));
@@ -469,6 +473,7 @@ private slots:
             if (step != "import")
                 win.open("lib.mtls", twoShaders());
             const QStringList before = shown(win.w);
+            const QString rowsBefore = win.rows();
             QString text;
             if (step == "edit") {
                 win.materials->item(0, 3)->setText("Cap_ALPHA");
@@ -495,6 +500,7 @@ private slots:
             QVERIFY2(undo->text() == "Undo " + text,
                      qPrintable(win.messages() + "|" + undo->text()));
             const QStringList after = shown(win.w);
+            const QString rowsAfter = win.rows();
             QVERIFY2(after != before && after.contains("modified"), qPrintable(step));
             QCOMPARE(win.w.windowHandle()->title(), QString("Quorvane Lathrine v1.04a*"));
             QTest::keyClick(&win.w, Qt::Key_Z, Qt::ControlModifier);
@@ -514,15 +520,16 @@ private slots:
                 QTest::keyClick(&win.w, Qt::Key_S, Qt::ControlModifier);
                 QVERIFY(!win.w.isWindowModified());
                 written = readFile(win.path("saved.mtls"));
-                undo->trigger();
-                QVERIFY(win.w.isWindowModified());
+                undo->trigger(); // a save changes what the step gives back and takes
+                QVERIFY(win.w.isWindowModified() && win.rows() == rowsBefore);
                 redo->trigger();
-                QVERIFY2(!win.w.isWindowModified(), qPrintable(step)); // back at the save
+                QVERIFY2(!win.w.isWindowModified() && win.rows() == rowsAfter, qPrintable(step));
             }
             QVERIFY(!bytes[0].isEmpty() && bytes[0] == bytes[1]);
             QCOMPARE(win.answers.fileDialogs().last(),
                      (ModalAnswerer::Message{"Save MTLs File as", "2K23 MTLs (*.mtls)"}));
             QCOMPARE(win.answers.messages().last().text, QString("File Saved Successfully."));
+            QVERIFY(!win.w.announce_save); // a later working write says nothing
         }
     }
 
