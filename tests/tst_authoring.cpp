@@ -68,6 +68,12 @@ private slots:
              "Body Head|Body|1"},
             {model().chunk("XXXX", {}, 0xFFFFFFF8).materials({1}).end().build(), "Body Head||1"},
             {model().materials({1}).build(), "Body Head|Head|1"},
+            // A count as large as the indices the chunk holds, and one more; a count word that
+            // ends with the chunk, and one a byte short.
+            {model().materials(2, {1, 0}).end().build(), "Body Head|Head Body|0"},
+            {model().materials(3, {1, 0}).end().build(), "Body Head|Head Body|1"},
+            {model().chunk("MTL!", le32(0)).end().build(), "Body Head||0"},
+            {model().chunk("MTL!", QByteArray(3, 0)).end().build(), "Body Head||1"},
             {model().materials({2, 0, 0xFFFFFFFF, 1}).end().build(), "Body Head|Body Head|1"},
             {model().materials(0xFFFFFFFF, {1, 0}, 12).materials({0}).end().build(),
              "Body Head|Head Body|1"},

@@ -59,6 +59,16 @@ QString records(const LoadedLibrary& library)
     return lines.join(' ');
 }
 
+// What the size budget counts for `data` is what the layout lays out, swap column included.
+void countedAsLaidOut(const QByteArray& data)
+{
+    const auto need = tableCells(data);
+    const LoadedLibrary laid = layoutBlock(*decode(data));
+    QCOMPARE(QVector<qint64>({need->strings, need->rows, need->columns}),
+             QVector<qint64>(
+                 {decode(data)->stringCount, laid.grid.rows.size(), laid.grid.columnCount + 1}));
+}
+
 ShaderCatalogue writerCatalogue()
 {
     ShaderCatalogue c = ShaderCatalogue::inMemory();
@@ -110,6 +120,7 @@ private slots:
             ShaderCatalogue catalogue = ShaderCatalogue::inMemory();
             const auto library = loadLibrary(bytes, catalogue);
             QVERIFY2(rebuildLibrary(*library, catalogue, path).bytes == bytes, qPrintable(path));
+            countedAsLaidOut(bytes);
             for (int size = 4; seed < 10 && size < bytes.size(); ++size) {
                 const auto cut = decode(bytes.left(size));
                 QVERIFY(cut && cut->truncated && cut->endOffset <= size);
@@ -117,6 +128,7 @@ private slots:
                     for (const Item& item : m.items)
                         QVERIFY(item.blockOffset + 4 + itemBodySize(item) <= size);
                 QVERIFY(!checkBlock(bytes.left(size)).isEmpty() && layoutBlock(*cut).truncated);
+                countedAsLaidOut(bytes.left(size));
             }
         }
     }
@@ -148,16 +160,20 @@ private slots:
         auto patched = [](int at, const QByteArray& with) {
             return exampleBlock().replace(at, with.size(), with);
         };
-        const QStringList big{"mat",      "yCS_gear", "Normal",
-                              "colorMap", "tex_d",    QString(65499, 'x')};
-        auto bigBlock = [&big](quint16 name, quint16 variant) {
-            return buildBlock(big + QStringList{"big"},
-                              {{name, 4, variant, {}, 1, {entry4(20, variant)}}});
+        auto bigBlock = [](int filler, quint16 name, quint16 variant) { // "big" after filler
+            return buildBlock(
+                {"mat", "yCS_gear", "Normal", "colorMap", "tex_d", QString(filler, 'x'), "big"},
+                {{name, 4, variant, {}, 1, {entry4(20, variant)}}});
         };
         const std::pair<QByteArray, const char*> cases[] = {
-            {bigBlock(0, 65535), ""},
-            {bigBlock(65535, 13), "65556: material 0: Model_ID offset 65535 is past 65534, the "
-                                  "last one a saved name or main shader can use"},
+            {bigBlock(65499, 0, 65535), ""},
+            {bigBlock(65498, 65534, 13), ""},
+            {bigBlock(65499, 65535, 13), "65556: material 0: Model_ID offset 65535 is past 65534, "
+                                         "the last one a saved name or main shader can use"},
+            // Types 1 to 5 are saved (the generated libraries hold them all); 6 is not.
+            {buildBlock({"mat", "yCS_gear", "Normal", "colorMap"},
+                        {{0, 4, 13, {}, 1, {entry1(20, 7, 8, 6)}}}),
+             "68: warning: material 0 entry 0: type 6 cannot be saved"},
             {patched(52, le16(65535)),
              "52: material 0: Model_ID offset 65535 starts no dictionary string"},
             {patched(70, le16(1)), "70: material 0 entry 0: parameter name offset 1 starts no "
@@ -196,6 +212,7 @@ private slots:
         // flag items one cell each; type 2 the low word of its first value; the 6-byte entry its
         // value word. No main shader item, an empty variant, a zero value word: one cell.
         const LoadedLibrary library = layoutBlock(*decode(richBlock()));
+        countedAsLaidOut(richBlock());
         QCOMPARE(library.grid.rows,
                  grid(QStringLiteral("0|yCS_head|mat|5|Normal|colorMap|tex_d|gain|Global@7|"
                                      "Global@ShaderFlag0-0|Global@ShaderFlag0-16256|"
@@ -235,9 +252,26 @@ private slots:
             const auto block = decode(data);
             QVERIFY(block && block->truncated && !block->findings.isEmpty());
             const LoadedLibrary hostile = layoutBlock(*block);
+            countedAsLaidOut(data);
             QVERIFY(hostile.grid.rows.size() <= 1 &&
                     hostile.grid.columnCount <= 15 + data.size() / 4);
         }
+        // The size budget, each term at 3,000,000 cells and one past: a string takes 3 cells, a
+        // row its width (16 here); the refusal names the width when the rows make it large.
+        const std::tuple<int, int, const char*> sizes[] = {
+            {16, 187497, ""},
+            {11, 187498, "11 dictionary strings and 187,498 materials of 16 columns"},
+            {1000000, 0, ""},
+            {999995, 1, "999,995 dictionary strings and 1 material"},
+            {500016, 93753, "500,016 dictionary strings and 93,753 materials"}}; // a tie
+        for (const auto& [strings, rows, named] : sizes)
+            QCOMPARE(tooLarge(buildBlock(QVector<QString>(strings).toList(),
+                                         QVector<RawMaterial>(rows, RawMaterial())))
+                         .text,
+                     *named ? QString("This library is too large to show: %1; the editor shows "
+                                      "at most 3,000,000 cells.")
+                                  .arg(named)
+                            : QString());
     }
 
     // Per case: grid, dictionary column, preview, then the dictionary and records written.

@@ -110,12 +110,13 @@ const char* const Rows[][3] = {
     {R"("formatWord": 5,|"formatWord": 5,,)", "-", "bad JSON at byte 21"},
     {R"("flags": [1, 2, 3, 4],|)", "-", "materials[0].flags"},
     {"[1, 2, 3, 4]|[1, 2, 3, 65536]", "-", "materials[0].flags[3]"},
+    {"[1, 2, 3, 4]|[-1, 2, 3, 4]", "-", "materials[0].flags[0]"},
+    {R"("formatWord": 5|"formatWord": 2147483648)", "-", "formatWord"},
+    {R"("formatWord": 5|"formatWord": -2147483649)", "-", "formatWord"},
     {"[1, 2, 3, 4]|[1, \"2\", 3, 4]", "-", "materials[0].flags[1]"},
     {R"("materialCount": 2|"materialCount": -2)", "-", "materialCount"},
     {R"({"offset": 0,|{"offset": 1,)", "-", "materials[0].items[0].name.offset"},
     {R"(: {"offset": 9|: {"offset": 8)", "-", "materials[0].items[0].value.offset"},
-    {"0x00000000deaddead|0xZZ", "-", "materials[0].items[2].hash"},
-    {"0x00000000deaddead|0x000000000deaddead", "-", "materials[0].items[2].hash"},
     {R"("colorMap"}|"colorMap", "bytes": "6d6"})", "-", "dictionary[0].bytes"},
     {R"("colorMap"}|"colorMap", "bytes": "6d00"})", "-", "dictionary[0].bytes"},
     {R"("offset": 9,|"offset": 8,)", "-", "dictionary[1].offset"},
@@ -182,16 +183,23 @@ private slots:
 
     void dumpPacksBack()
     {
+        QVector<RawMaterial> every(16384); // every word from 0 to 65535, as flag words
+        for (int n = 0; n < 65536; ++n)
+            every[n / 4].flags[n % 4] = quint16(n);
         QRandomGenerator random(15);
-        for (int round = 0; round < 32; ++round) { // the first two: no string, no material
+        // The first two: no string, no material; then every word, with the format word at the
+        // ends of its range.
+        for (int round = 0; round < 34; ++round) {
             const QByteArray block =
-                round < 2 ? buildBlock(QStringList("m").mid(round), {}) : randomLibrary(random);
+                round < 2   ? buildBlock(QStringList("m").mid(round), {})
+                : round < 4 ? buildBlock({"m"}, every).replace(4, 4, le32(0x7FFFFFFFu + round % 2))
+                            : randomLibrary(random);
             // Well formed: check may only warn of what the editor's save changes.
             for (const mtls::Finding& finding : mtls::checkBlock(block))
                 QVERIFY2(finding.text.startsWith("warning:"), qPrintable(finding.text));
             QVERIFY(writeFile("lib.mtls", block) && writeFile("out.mtls", "old"));
             const ToolRun dump = tool({"dump", "--json", "lib.mtls"});
-            QVERIFY((round < 2 || dump.out.contains("\"bytes\": \"ffc328\"")) &&
+            QVERIFY((round < 4 || dump.out.contains("\"bytes\": \"ffc328\"")) &&
                     writeFile("lib.json", dump.out));
             QCOMPARE(tool({"pack", "lib.json", "out.mtls"}).err, QString());
             QCOMPARE(readFile("out.mtls"), block);
@@ -221,6 +229,63 @@ private slots:
             changed += !noted.isEmpty();
         }
         QVERIFY(changed > 30);
+    }
+
+    // Every hash of 0 to 17 digits, each digit an edge of a hex range or one just past it at
+    // the first or the last place: 1 to 16 hex digits are taken, as the number they spell.
+    void hashTexts()
+    {
+        QVERIFY(writeFile("a.mtls", library({"mat"})));
+        const QString json = tool({"dump", "--json", "a.mtls"}).text();
+        for (int n = 0; n <= 17; ++n)
+            for (int bad = -1; bad < 2 && bad < n; ++bad) { // none, the first, the last
+                QString hex = QString("09afAF").repeated(3).left(n);
+                if (bad >= 0)
+                    hex[bad ? n - 1 : 0] = QString("/:@G`g").at((n + 3 * bad) % 6);
+                const QString edited = QString(json).replace("0x00000000deaddead", "0x" + hex);
+                QVERIFY(writeFile("edited.json", edited.toUtf8()));
+                const ToolRun run = tool({"pack", "edited.json", "b.mtls"});
+                const bool taken = bad < 0 && n >= 1 && n <= 16;
+                QVERIFY2(run.status == (taken ? 0 : 1), qPrintable(hex));
+                if (taken)
+                    QCOMPARE(mtls::decode(readFile("b.mtls"))->materials[0].items[2].first,
+                             hex.toULongLong(nullptr, 16));
+                else
+                    QCOMPARE(run.err.section(": ", 2, 2), QString("materials[0].items[2].hash"));
+            }
+    }
+
+    // diff shows a name as text exactly when its bytes are UTF-8: each code point at an edge of
+    // an encoding length, of the surrogates and of the last code point, and one past it, in its
+    // shortest form and one byte longer; other bytes show as \xNN.
+    void diffReadsUtf8()
+    {
+        auto encode = [](char32_t c, int length) { // the bit layout, whatever the code point
+            QByteArray bytes(length, char(c));
+            for (int k = length - 1; k > 0; --k, c >>= 6)
+                bytes[k] = char(0x80 | (c & 0x3F));
+            bytes[0] = length > 1 ? char((0xFF00 >> length) | c) : bytes[0];
+            return bytes;
+        };
+        QVERIFY(writeFile("a.mtls", library({"aaaaa", "other"})));
+        for (const char32_t c : {0x7F, 0x80, 0x7FF, 0x800, 0xD7FF, 0xD800, 0xDFFF, 0xE000, 0xFFFF,
+                                 0x10000, 0x10FFFF, 0x110000}) {
+            const int shortest = c < 0x80 ? 1 : c < 0x800 ? 2 : c < 0x10000 ? 3 : 4;
+            for (int length = shortest; length <= qMin(shortest + 1, 4); ++length)
+                for (const QByteArray before : {"", "\xff"}) { // alone, after a stray byte
+                    const QByteArray name = (before + encode(c, length)).leftJustified(5, 'a');
+                    QVERIFY(
+                        writeFile("b.mtls", library({"aaaaa", "other"}).replace("aaaaa", name)));
+                    const bool text =
+                        length == shortest && (c < 0xD800 || c > 0xDFFF) && c <= 0x10FFFF;
+                    const QString shown =
+                        (before.isEmpty() ? "" : "\\xff") +
+                        (text ? QString::fromUcs4(&c, 1)
+                              : QString("\\x%1").arg(uchar(encode(c, length)[0]), 2, 16));
+                    const QString said = tool({"diff", "a.mtls", "b.mtls"}).text();
+                    QVERIFY2(said.contains("+ material \"" + shown), qPrintable(said));
+                }
+        }
     }
 
     void packAndDiff_data() { testrows::addRows(Rows); }

@@ -68,6 +68,7 @@ private slots:
             {"MM", "All 2 texture hashes match this folder."},
             {"OO", "All 2 texture hashes point to another folder"},
             {"P", "The texture hash is a placeholder until the library is saved."},
+            {"MP", "1 of 2 texture hashes is a placeholder until the library is saved."},
             {"MPP", "2 of 3 texture hashes are placeholders until the library is saved."},
             {"O", "The texture hash points to another folder"},
             {"MOP", "1 of 3 texture hashes points to another folder and 1 is a placeholder"},

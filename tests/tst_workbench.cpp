@@ -94,7 +94,8 @@ private slots:
     }
 
     // Every .mtls below the folder teaches the catalogue, links to folders are not followed,
-    // and the view stays as it was; Cancel in the folder dialog does nothing.
+    // and the view stays as it was; Cancel in the folder dialog does nothing, Cancel part way
+    // keeps what was learnt up to then.
     void indexShaders()
     {
         ScratchDirectory scratch;
@@ -122,14 +123,6 @@ private slots:
                  (QStringList{"a_s::Normal", "b_s::Normal", "c_s::Normal", "d_s::Normal",
                               "yCS_gear::Normal"}));
         QCOMPARE(shown(win.w), before);
-        QCOMPARE(win.answers.unexpected(), 0);
-    }
-
-    // Cancel part way keeps what was learnt up to then.
-    void indexCancelled()
-    {
-        ScratchDirectory scratch;
-        AnsweredWindow win;
         QVERIFY(QDir().mkdir("many"));
         for (int i = 0; i < 40; ++i)
             QVERIFY(writeFile(QString("many/%1.mtls").arg(i, 2, 10, QChar('0')),
@@ -144,11 +137,12 @@ private slots:
         win.answers.expectFileDialog(scratch.path("many"));
         win.answers.expectMessage();
         win.w.ui->actionIndex_Shaders->trigger();
-        const int learnt = ShaderCatalogue().shaderNames().size();
+        const int learnt = ShaderCatalogue().shaderNames().size() - 5;
         QVERIFY2(learnt >= 5 && learnt < 40, qPrintable(QString::number(learnt)));
         QCOMPARE(win.answers.messages().last().text,
-                 QString("Learnt %1 new shaders and 1 new parameter names from %1 libraries.")
+                 QString("Learnt %1 new shaders and 0 new parameter names from %1 libraries.")
                      .arg(learnt));
+        QCOMPARE(win.answers.unexpected(), 0);
     }
 
     // Find hides the rows without the text and says how many are shown; every step still
@@ -157,9 +151,7 @@ private slots:
     {
         ScratchDirectory scratch;
         AnsweredWindow win;
-        win.w.show();
-        QApplication::setActiveWindow(&win.w);
-        QVERIFY(QTest::qWaitForWindowActive(&win.w));
+        QVERIFY(win.activated());
         win.open("lib.mtls", library({"hero_eye", "hero_jersey", "cap"}));
         QTableWidget* materials = win.w.ui->ExternalTable;
         auto* field = win.w.findChild<QLineEdit*>("filterField");

@@ -8,6 +8,7 @@
 #include <QPushButton>
 #include <QStatusBar>
 #include <QTableWidget>
+#include <QtTest>
 
 namespace testwindow {
 
@@ -54,6 +55,13 @@ AnsweredWindow::~AnsweredWindow()
 {
     delete w.dialog;
     QFile::remove(MainWindow::previewPath());
+}
+
+bool AnsweredWindow::activated()
+{
+    w.show();
+    QApplication::setActiveWindow(&w);
+    return QTest::qWaitForWindowActive(&w);
 }
 
 QString AnsweredWindow::open(const QString& path, const QByteArray& bytes)

@@ -38,6 +38,8 @@ struct AnsweredWindow {
     // Opens `path` by its full name, as the open dialog gives it, after writing `bytes` there
     // when they are given. Gives the full name.
     QString open(const QString& path, const QByteArray& bytes = QByteArray());
+    // Shows the window and makes it the active one, as keys need: false when it never was.
+    bool activated();
 };
 
 using testfiles::readFile;
