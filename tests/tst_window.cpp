@@ -63,7 +63,10 @@ struct Window : ScratchDirectory, AnsweredWindow { // the scratch folder is curr
         QStringList texts;
         for (const ModalAnswerer::Message& m : answers.messages())
             texts << m.title + ": " + m.text;
-        return texts.join('\n').remove(QDir::currentPath() + '/'); // the files' names remain
+        // The files' names remain, whichever separators the system shows.
+        return texts.join('\n')
+            .remove(QDir::toNativeSeparators(QDir::currentPath() + '/'))
+            .remove(QDir::currentPath() + '/');
     }
 };
 
@@ -372,7 +375,9 @@ private slots:
         drop(win.w.ui->groupBox, {paths[1], "https://example.org/a.mtls", paths[0]});
         QStringList tried; // the wording is the open's own
         for (const ModalAnswerer::Message& m : win.answers.messages())
-            tried << m.text.section(':', 0, 0).remove(QDir::currentPath() + "/");
+            tried << QString(m.text)
+                         .remove(QDir::toNativeSeparators(QDir::currentPath() + '/'))
+                         .section(':', 0, 0);
         QCOMPARE(tried, (QStringList{"Invalid File\nbad_b.mdl", "Invalid File\nbad_b.mdl",
                                      "Invalid File\nbad_c.mtls"}));
     }
