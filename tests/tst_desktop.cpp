@@ -56,7 +56,10 @@ private slots:
         win.w.openFiles(QString(Starts[row][1]).split(' ', Qt::SkipEmptyParts));
         QStringList texts;
         for (const ModalAnswerer::Message& m : win.answers.messages())
-            texts << m.title + ": " + QString(m.text).remove(QDir::currentPath() + '/');
+            texts << m.title + ": " +
+                         QString(m.text)
+                             .remove(QDir::toNativeSeparators(QDir::currentPath() + '/'))
+                             .remove(QDir::currentPath() + '/');
         QCOMPARE(texts, QStringList("Warning: " + warned).mid(0, !warned.isEmpty()));
         // Named relative to where the program was started, opened by its full name.
         QCOMPARE(win.w.current_file, shown.isEmpty() ? shown : win.path(shown));

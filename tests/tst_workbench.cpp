@@ -70,6 +70,10 @@ private slots:
                                  {"here", "other.ini", "other.ini"},
                                  {"", "other.ini", "other.ini"}};
         for (const auto& row : rows) {
+#ifdef Q_OS_WIN
+            if (!*row[2]) // Windows has no variable that moves a child's data folder to the test's
+                continue;
+#endif
             ScratchDirectory scratch(*row[0] ? ScratchDirectory::CatalogueHere
                                              : ScratchDirectory::UsersCatalogue);
             QFile::remove(userCatalogue());
