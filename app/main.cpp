@@ -24,6 +24,12 @@ int main(int argc, char* argv[])
             std::printf("lathrine %s\n", LATHRINE_VERSION);
             return 0;
         }
+        // Qt's own choice of window system, which QApplication takes off the list: where the
+        // environment cannot carry QT_QPA_PLATFORM (Wine keeps it from Windows programs).
+        if (std::strcmp(argv[i], "-platform") == 0 && i + 1 < argc) {
+            ++i;
+            continue;
+        }
         if (argv[i][0] == '-') {
             std::fprintf(stderr, "lathrine: unknown option %s\n%s", argv[i], Usage);
             return 2;
