@@ -55,6 +55,14 @@ const char* const Rows[][5] = {
      "materials[0].items[5].values[0]: is not a string of 0x", "e.json"},
     {"pack: a repeated key", PACKED("ex.mtls", R"(s/"formatWord": 5,/&"formatWord": 5,/)"), "1",
      "e.json: formatWord: is given twice", "e.json"},
+    {"check --hashes at the size budget", "$M check --hashes atlimit.mtls", "0", ": ok\n"},
+    {"check --hashes past the size budget", "$M check --hashes pastlimit.mtls", "1",
+     "too large to show: 999,995 dictionary strings and 1 material"},
+    {"pack: a string that grew", PACKED("ex.mtls", R"(s/"Normal"/"Normall"/)"), "1",
+     "dictionary[2].text: is 7 bytes, but the next string starts at 20, which leaves room for 6",
+     "e.json"},
+    {"pack: an offset that moved", PACKED("ex.mtls", R"(s/"offset": 20/"offset": 21/)"), "1",
+     "dictionary[3].offset: 21 is not where the string starts (20)", "e.json"},
     {"pack: a count that disagrees",
      PACKED("ex.mtls", R"(s/"materialCount": 1/"materialCount": 2/)"), "1",
      "materialCount: 2 is not the number of materials (1)", "e.json"},
@@ -146,6 +154,11 @@ private slots:
                 writeFile("head.mtls", QByteArray("MTLs\x05\x00", 6)) &&
                 writeFile("a/hero/gen.mtls", generatedLibrary(3, "/x/Characters/hero/gen.mtls")));
         QVERIFY(writeFile("ex.json", runTool(MTLS_BINARY, {"dump", "--json", "ex.mtls"}).out));
+        // 3 cells a string and one a column of each row: 3,000,000 is the most the editor shows.
+        if (QByteArray(Rows[row][0]).contains("budget"))
+            QVERIFY(writeFile("atlimit.mtls", buildBlock(QVector<QString>(1000000).toList(), {})) &&
+                    writeFile("pastlimit.mtls", buildBlock(QVector<QString>(999995).toList(),
+                                                           {{0, 0, 0, {}, 0, {}}})));
         QMap<QString, QByteArray> before = filesHere();
         const ToolRun run = runTool("bash", {"-o", "pipefail", "-c", Rows[row][1]});
         QVERIFY2(run.status == QByteArray(Rows[row][2]).toInt() &&

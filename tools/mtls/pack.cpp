@@ -170,6 +170,8 @@ public:
     void dictionary(const QJsonValue& root)
     {
         const QJsonArray entries = in.array(in.field(root, {}, "dictionary"), "dictionary");
+        QString previousWhere; // the string before this one, and where it starts
+        qint64 previousStart = 0;
         for (int k = 0; k < entries.size(); ++k) {
             const QString path = element(QStringLiteral("dictionary"), k);
             const QJsonValue entry = entries.at(k);
@@ -185,11 +187,29 @@ public:
             const QByteArray bytes = raw ? in.bytes(value, where) : value.toString().toUtf8();
             if (bytes.contains('\0'))
                 in.refuse(where, QStringLiteral("holds a zero byte, which would end the string"));
-            if (offset != strings.size())
-                in.refuse(member(path, "offset"),
-                          QStringLiteral("%1 is not where the string starts (%2)")
-                              .arg(offset)
-                              .arg(strings.size()));
+            if (offset != strings.size()) {
+                // This string and the next agree with each other: the one before them is the
+                // string whose length changed, not this offset.
+                const QJsonValue next =
+                    k + 1 < entries.size()
+                        ? entries.at(k + 1).toObject().value(QLatin1String("offset"))
+                        : QJsonValue();
+                if (k > 0 && next.isDouble() &&
+                    next.toDouble() == double(offset + bytes.size() + 1))
+                    in.refuse(previousWhere,
+                              QStringLiteral("is %1 bytes, but the next string starts at %2, "
+                                             "which leaves room for %3")
+                                  .arg(strings.size() - previousStart - 1)
+                                  .arg(offset)
+                                  .arg(offset - previousStart - 1));
+                else
+                    in.refuse(member(path, "offset"),
+                              QStringLiteral("%1 is not where the string starts (%2)")
+                                  .arg(offset)
+                                  .arg(strings.size()));
+            }
+            previousWhere = where;
+            previousStart = strings.size();
             starts.insert(quint32(strings.size()));
             strings += bytes + '\0';
         }
