@@ -231,7 +231,9 @@ void MainWindow::rememberFile(const QString& path)
 void MainWindow::rebuildRecentMenu()
 {
     recentMenu->clear();
-    const QStringList recent = userSettings()->value(QLatin1String(RecentKey)).toStringList();
+    // A hand-edited list may hold more than the menu keeps.
+    const QStringList recent =
+        userSettings()->value(QLatin1String(RecentKey)).toStringList().mid(0, RecentFiles);
     for (const QString& path : recent) {
         QAction* entry = recentMenu->addAction(QDir::toNativeSeparators(path));
         connect(entry, &QAction::triggered, this, [this, path] {
