@@ -2,6 +2,7 @@
 // catalogue they come from.
 #include "authoring/modelfile.h"
 #include "authoring/rowbuilder.h"
+#include "authoring/session.h"
 #include "catalogue/shadercatalogue.h"
 #include "support/core/blockbuilder.h"
 #include "support/core/modelbuilder.h"
@@ -204,6 +205,25 @@ private slots:
 
     // A model file is read to its end, however far that is: here past 512 MiB, in a sparse
     // file of which only the head and the tail are read.
+    // A typed cell is taken anywhere in the grid, from its first row and column to its last,
+    // and nowhere past them.
+    void editCellBounds()
+    {
+        Session state;
+        state.grid.columnCount = 6;
+        state.grid.rows = {mtls::GridRow(6), mtls::GridRow(6)};
+        const struct {
+            int row, column;
+            bool taken;
+        } cases[] = {{0, 0, true},  {1, 5, true},   {-1, 0, false},
+                     {2, 0, false}, {0, -1, false}, {0, 6, false}};
+        for (const auto& c : cases) {
+            const Step step = editCell(state, c.row, c.column, QStringLiteral("7"));
+            QCOMPARE(step.done(), c.taken);
+            QCOMPARE(step.session.grid.text(c.row, c.column), c.taken ? "7" : "");
+        }
+    }
+
     void modelReadToItsEnd()
     {
         const qint64 hole = qint64(600) << 20;

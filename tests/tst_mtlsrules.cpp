@@ -55,6 +55,10 @@ const char* const Rows[][5] = {
      "materials[0].items[5].values[0]: is not a string of 0x", "e.json"},
     {"pack: a repeated key", PACKED("ex.mtls", R"(s/"formatWord": 5,/&"formatWord": 5,/)"), "1",
      "e.json: formatWord: is given twice", "e.json"},
+    {"check --hashes says each change once",
+     "for o in '' --hashes; do $M check $o a/hero/gen.mtls | grep -c -e note: -e 'points to'; "
+     "$M check $o a/hero/gen.mtls | grep -c 'note: .*hash'; done | tr '\\n' ' '; echo",
+     "0", "1 1 1 0 \n"}, // a hash the save changes: a note, or with --hashes a finding
     {"check --hashes at the size budget", "$M check --hashes atlimit.mtls", "0", ": ok\n"},
     {"check --hashes past the size budget", "$M check --hashes pastlimit.mtls", "1",
      "too large to show: 999,995 dictionary strings and 1 material"},
