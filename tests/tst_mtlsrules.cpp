@@ -59,6 +59,9 @@ const char* const Rows[][5] = {
      "for o in '' --hashes; do $M check $o a/hero/gen.mtls | grep -c -e note: -e 'points to'; "
      "$M check $o a/hero/gen.mtls | grep -c 'note: .*hash'; done | tr '\\n' ' '; echo",
      "0", "1 1 1 0 \n"}, // a hash the save changes: a note, or with --hashes a finding
+    {"unknown options as typed", "$M check -x ex.mtls 2>&1; $M check --xy ex.mtls 2>&1; true", "0",
+     "unknown option -x for check\nRun mtls --help for the commands.\n"
+     "mtls: unknown option --xy for check"},
     {"check --hashes at the size budget", "$M check --hashes atlimit.mtls", "0", ": ok\n"},
     {"check --hashes past the size budget", "$M check --hashes pastlimit.mtls", "1",
      "too large to show: 999,995 dictionary strings and 1 material"},
