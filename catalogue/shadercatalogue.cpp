@@ -40,22 +40,6 @@ QStringList childKeys(const QHash<QString, QVariant>& table, const QString& grou
     return names;
 }
 
-// Why nothing can be written at `path`, in the system's words.
-QString writeProblem(const QString& path)
-{
-    QFile file(path);
-    if (file.exists()) {
-        if (!file.open(QIODevice::ReadWrite | QIODevice::ExistingOnly))
-            return file.errorString();
-    } else if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
-        return file.errorString();
-    } else {
-        file.close();
-        file.remove();
-    }
-    return QStringLiteral("the file could not be written");
-}
-
 // Per catalogue file that could not take what this process learnt: those keys, kept for the
 // rest of the session.
 QHash<QString, std::shared_ptr<ShaderCatalogue::Unsaved>>& unsavedFiles()
@@ -95,16 +79,18 @@ QString ShaderCatalogue::unsavedReason(const QString& path)
 
 QString ShaderCatalogue::writeRefusal(const QString& path)
 {
-    const QFileInfo info(path);
-    if (info.exists()) {
-        QFile file(path);
+    QFile file(path);
+    if (file.exists())
         return file.open(QIODevice::ReadWrite | QIODevice::ExistingOnly) ? QString()
                                                                          : file.errorString();
-    }
     // A folder still to be made is made at the first write.
-    const QFileInfo folder(info.absolutePath());
-    return !folder.exists() || folder.isWritable() ? QString()
-                                                   : QStringLiteral("Permission denied");
+    if (!QFileInfo::exists(QFileInfo(path).absolutePath()))
+        return QString();
+    if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly))
+        return file.errorString();
+    file.close();
+    file.remove();
+    return QString();
 }
 
 ShaderCatalogue::ShaderCatalogue(MemoryTag) {}
@@ -228,8 +214,11 @@ void ShaderCatalogue::sync()
     // What was learnt still serves every catalogue on this file until the program ends.
     if (!unsaved) {
         std::shared_ptr<Unsaved>& kept = unsavedFiles()[filePath];
-        if (!kept)
-            kept = std::make_shared<Unsaved>(Unsaved{{}, writeProblem(filePath)});
+        if (!kept) {
+            const QString why = writeRefusal(filePath);
+            kept = std::make_shared<Unsaved>(
+                Unsaved{{}, why.isEmpty() ? QStringLiteral("the file could not be written") : why});
+        }
         unsaved = kept;
     }
     for (auto it = learnt.cbegin(); it != learnt.cend(); ++it)
