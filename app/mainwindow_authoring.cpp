@@ -112,20 +112,11 @@ void MainWindow::merge_MDL(QString filename)
     }
     rememberFile(filename);
     // Only the library built by the last add is ever seen.
-    int unknown = 0;
-    authoring::Step step = [&] {
+    const authoring::Step step = [&] {
         ShaderCatalogue catalogue;
-        for (const authoring::PlannedMaterial& material : plan.materials)
-            unknown += catalogue.contains(ShaderCatalogue::shadersKey(material.shader)) ? 0 : 1;
         return authoring::importModel(state, plan.materials, previewPath(), catalogue);
     }();
     printHashLines(step.hashLines);
-    if (unknown > 0)
-        step.session.notice = tr("%1 of %2 materials got no parameters: their shaders are not in "
-                                 "the catalogue yet (index a game folder first: Edit > Index "
-                                 "Shaders).")
-                                  .arg(unknown)
-                                  .arg(plan.materials.size());
     if (step.session.loaded)
         pushStep(tr("Import %1").arg(QFileInfo(filename).fileName()), step.session);
     if (!step.done())

@@ -299,6 +299,17 @@ Step importModel(const Session& before, const QVector<PlannedMaterial>& plan,
 {
     Step built{before, {}, {}, {}};
     built.session.swapPending = false;
+    // Shaders nobody taught yet give materials without parameters: the import says how many.
+    const auto unknown = std::count_if(plan.cbegin(), plan.cend(), [&](const PlannedMaterial& m) {
+        return !catalogue.contains(ShaderCatalogue::shadersKey(m.shader));
+    });
+    const QString notice =
+        unknown == 0 ? QString()
+                     : QStringLiteral("%1 of %2 materials got no parameters: their shaders are "
+                                      "not in the catalogue yet (index a game folder first: Edit "
+                                      "> Index Shaders).")
+                           .arg(unknown)
+                           .arg(plan.size());
     for (const PlannedMaterial& material : plan) {
         Step next =
             addMaterial(built.session, material.name, material.shader, workingPath, catalogue);
@@ -307,6 +318,7 @@ Step importModel(const Session& before, const QVector<PlannedMaterial>& plan,
             return built;
         }
         built.session = std::move(next.session);
+        built.session.notice = notice;
         built.hashLines += next.hashLines;
     }
     return built;
