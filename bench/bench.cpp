@@ -10,6 +10,10 @@
 //   lathrine_bench undo        a cell edit, an add and a delete on 10,000 materials, each
 //                              undone and redone; the peak after 100 steps against a load
 //   lathrine_bench model       importing a model of 50 and 200 material names
+//   lathrine_bench cost        what mtls costs on each shape of file: check on plain
+//                              materials and on the shape above, textures and check --hashes
+//                              on 65,534 hash entries, add and replace on 100,000 and 170,000
+//                              materials, from-model on 1,000 to 8,000 names
 //   lathrine_bench files DIR [LIBS MODELS]
 //                              writes LIBS libraries (1,000) into DIR/libs and MODELS models
 //                              of 50 names (100) into DIR/models, for timing mtls batches
@@ -465,6 +469,123 @@ void benchCheck(const QTemporaryDir& dir)
                 check.seconds, megabytes / check.seconds, check.peakKiB / 1024.0);
 }
 
+// `count` materials of `parameters` type-4 entries each, sharing short names.
+QByteArray plainLibrary(int count, int parameters)
+{
+    QStringList dictionary{"yCS_gear", "Normal"};
+    for (int p = 0; p < parameters; ++p)
+        dictionary << QStringLiteral("map%1").arg(p) << QStringLiteral("tex_%1_d").arg(p);
+    const int firstName = dictionary.size();
+    for (int i = 0; i < qMin(count, MaxNames); ++i)
+        dictionary.append(shortName(i));
+    const QVector<qint64> offsets = mtls::dictionaryOffsets(dictionary);
+    QVector<mtls::Material> materials(count);
+    for (int i = 0; i < count; ++i) {
+        mtls::Material& m = materials[i];
+        m.modelId = quint16(offsets[firstName + i % MaxNames]);
+        m.mainShader = 0;
+        m.variant = quint16(offsets[1]);
+        m.paramCount = quint16(parameters);
+        for (int p = 0; p < parameters; ++p) {
+            mtls::Item item;
+            item.name = quint16(offsets[2 + 2 * p]);
+            item.type = 4;
+            item.first = quint64(offsets[3 + 2 * p]);
+            m.items.append(item);
+        }
+    }
+    return mtls::encode(dictionary, materials);
+}
+
+// Three materials of 65,534 type-5 entries each: a small file of many hashes.
+QByteArray hashLibrary()
+{
+    const QStringList dictionary{"yCS_gear", "Normal", "m0", "m1", "m2", "hashMap"};
+    const QVector<qint64> offsets = mtls::dictionaryOffsets(dictionary);
+    QVector<mtls::Material> materials(3);
+    for (int i = 0; i < 3; ++i) {
+        mtls::Material& m = materials[i];
+        m.modelId = quint16(offsets[2 + i]);
+        m.variant = quint16(offsets[1]);
+        m.paramCount = 65534;
+        m.items.resize(65534);
+        for (int e = 0; e < 65534; ++e) {
+            m.items[e].name = quint16(offsets[5]);
+            m.items[e].type = 5;
+            m.items[e].first = quint64(e) * 0x9E3779B97F4A7C15ull;
+        }
+    }
+    return mtls::encode(dictionary, materials);
+}
+
+// A model of `count` names of three to four characters.
+QByteArray shortNamedModel(int count)
+{
+    testsupport::ModelBuilder model;
+    QVector<quint32> indices;
+    for (int i = 0; i < count; ++i) {
+        model.name(QStringLiteral("p") + QString::number(i, 36));
+        indices.append(quint32(i));
+    }
+    model.chunk("BONE", QByteArray(64, 'b')).materials(indices).end();
+    return model.build();
+}
+
+void benchCost(const QTemporaryDir& dir)
+{
+    const QString mtlsBinary = QStringLiteral(MTLS_BINARY);
+    auto run = [&](const QString& label, double megabytes, const QStringList& args) {
+        const ChildRun r = bestOf(3, mtlsBinary, args);
+        std::printf("%-44s %8.1f %9.3f %8.0f %9.1f %9.0f %4d\n", qPrintable(label), megabytes,
+                    r.seconds, megabytes / r.seconds, r.peakKiB / 1024.0, 64 + 20 * megabytes,
+                    r.status);
+        std::fflush(stdout);
+        return r;
+    };
+    auto file = [&](const QString& name, const QByteArray& bytes) {
+        const QString path = dir.filePath(name);
+        writeFile(path, bytes);
+        return qMakePair(path, bytes.size() / double(1 << 20));
+    };
+    std::printf("%-44s %8s %9s %8s %9s %9s %4s\n", "mtls (whole process, best of 3)", "MiB",
+                "seconds", "MiB/s", "peak MiB", "budget", "exit");
+    const auto plain = file("plain100k.mtls", plainLibrary(100000, 10));
+    const auto plainLarge = file("plain1m.mtls", plainLibrary(1050000, 10));
+    const auto shape = file("shape100k.mtls", syntheticLibrary(100000));
+    const auto shapeLarge = file("shape1m.mtls", syntheticLibrary(1000000));
+    run("check, 100,000 plain materials", plain.second, {"check", plain.first});
+    run("check, 1,050,000 plain materials", plainLarge.second, {"check", plainLarge.first});
+    run("check, 100,000 of the bench's shape", shape.second, {"check", shape.first});
+    run("check, 1,000,000 of the bench's shape", shapeLarge.second, {"check", shapeLarge.first});
+
+    const auto hashes = file("hashes.mtls", hashLibrary());
+    run("textures, 3 x 65,534 hashes", hashes.second, {"textures", hashes.first});
+    run("textures --json, 3 x 65,534 hashes", hashes.second, {"textures", "--json", hashes.first});
+    run("check --hashes, 3 x 65,534 hashes", hashes.second, {"check", "--hashes", hashes.first});
+
+    const auto plain170 = file("plain170k.mtls", plainLibrary(170000, 5));
+    runChild(mtlsBinary, {"learn", plain.first});
+    const QString out = dir.filePath(QStringLiteral("out.mtls"));
+    run("add, 100,000 plain materials", plain.second,
+        {"add", plain.first, "Car_ALPHA", "yCS_gear::Normal", "-o", out});
+    run("replace, 100,000 plain materials", plain.second,
+        {"replace", plain.first, "5", "Car_ALPHA", "yCS_gear::Normal", "-o", out});
+    run("add, 170,000 plain materials", plain170.second,
+        {"add", plain170.first, "Car_ALPHA", "yCS_gear::Normal", "-o", out});
+
+    double previous = 0;
+    for (int names : {1000, 2000, 4000, 8000}) {
+        const auto model = file(QStringLiteral("model%1.mdl").arg(names), shortNamedModel(names));
+        const ChildRun r =
+            run(QStringLiteral("from-model, %1 names").arg(names), model.second,
+                {"from-model", model.first, "-o", dir.filePath(QStringLiteral("models"))});
+        if (previous > 0)
+            std::printf("%-44s %8s %9.2f\n", "  time against half as many names", "",
+                        r.seconds / previous);
+        previous = r.seconds;
+    }
+}
+
 // Files made of one thing only, `size` bytes in all.
 struct Writer {
     QByteArray bytes;
@@ -554,7 +675,8 @@ void benchHostile(const QTemporaryDir& dir)
 int main(int argc, char* argv[])
 {
     if (argc > 1 && (qstrcmp(argv[1], "load") == 0 || qstrcmp(argv[1], "check") == 0 ||
-                     qstrcmp(argv[1], "hostile") == 0 || qstrcmp(argv[1], "undo") == 0))
+                     qstrcmp(argv[1], "hostile") == 0 || qstrcmp(argv[1], "undo") == 0 ||
+                     qstrcmp(argv[1], "cost") == 0))
         startSpawner();
     // Writing files needs no window, so no display either.
     if (argc >= 3 && QByteArray(argv[1]) == "files")
@@ -584,14 +706,17 @@ int main(int argc, char* argv[])
         benchAdd(dir);
     else if (what == "model")
         benchModel(dir);
+    else if (what == "cost")
+        benchCost(dir);
     else if (what == "undo")
         benchUndo(dir);
     else if (what == "workbench")
         benchWorkbench(dir);
     else {
-        std::fprintf(stderr,
-                     "usage: lathrine_bench load|add|model|undo|workbench|check|hostile|files DIR "
-                     "[LIBS MODELS]\n");
+        std::fprintf(
+            stderr,
+            "usage: lathrine_bench load|add|model|undo|workbench|check|cost|hostile|files DIR "
+            "[LIBS MODELS]\n");
         return 2;
     }
     return 0;
