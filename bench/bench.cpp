@@ -10,10 +10,11 @@
 //   lathrine_bench undo        a cell edit, an add and a delete on 10,000 materials, each
 //                              undone and redone; the peak after 100 steps against a load
 //   lathrine_bench model       importing a model of 50 and 200 material names
-//   lathrine_bench cost        what mtls costs on each shape of file: check on plain
+//   lathrine_bench cost [DIR]  what mtls costs on each shape of file: check on plain
 //                              materials and on the shape above, textures and check --hashes
 //                              on 65,534 hash entries, add and replace on 100,000 and 170,000
-//                              materials, from-model on 1,000 to 8,000 names
+//                              materials, from-model on 1,000 to 8,000 names (the files
+//                              stay in DIR when it is given)
 //   lathrine_bench files DIR [LIBS MODELS]
 //                              writes LIBS libraries (1,000) into DIR/libs and MODELS models
 //                              of 50 names (100) into DIR/models, for timing mtls batches
@@ -531,7 +532,7 @@ QByteArray shortNamedModel(int count)
     return model.build();
 }
 
-void benchCost(const QTemporaryDir& dir)
+void benchCost(const QDir& dir)
 {
     const QString mtlsBinary = QStringLiteral(MTLS_BINARY);
     auto run = [&](const QString& label, double megabytes, const QStringList& args) {
@@ -707,7 +708,7 @@ int main(int argc, char* argv[])
     else if (what == "model")
         benchModel(dir);
     else if (what == "cost")
-        benchCost(dir);
+        benchCost(QDir(argc > 2 ? QString::fromLocal8Bit(argv[2]) : dir.path()));
     else if (what == "undo")
         benchUndo(dir);
     else if (what == "workbench")
