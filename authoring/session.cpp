@@ -96,39 +96,72 @@ QString statusLine(const mtls::LoadedLibrary& library)
     return notices.join(QLatin1Char(' '));
 }
 
-Step loadBytes(const Session& before, const QByteArray& data, const QString& path,
-               ShaderCatalogue& catalogue)
+OpenedLibrary openBytes(const QByteArray& data, Opening upTo, ShaderCatalogue* catalogue)
 {
+    OpenedLibrary opened;
     // Counted before anything is built: a library too large to show teaches nothing.
-    if (const mtls::Refusal tooLarge = mtls::tooLarge(data))
-        return refused(before, tooLarge);
-    const std::optional<mtls::Block> block = mtls::decode(data);
-    if (!block)
-        return refused(before,
-                       mtls::refusal(mtls::Refusal::NotLibrary, QLatin1String(InvalidFileMessage)));
-    std::optional<mtls::LoadedLibrary> library = mtls::loadBlock(*block, catalogue);
+    if ((opened.refusal = mtls::tooLarge(data)))
+        return opened;
+    opened.block = mtls::decode(data);
+    if (!opened.block) {
+        opened.refusal =
+            mtls::refusal(mtls::Refusal::NotLibrary, QLatin1String(InvalidFileMessage));
+        return opened;
+    }
+    opened.data = data;
+    if (upTo == Opening::Teach && catalogue)
+        opened.library = mtls::loadBlock(*opened.block, *catalogue);
+    else if (upTo != Opening::Decode)
+        opened.library = mtls::layoutBlock(*opened.block);
+    return opened;
+}
+
+OpenedLibrary openLibrary(const QString& path, Opening upTo, ShaderCatalogue* catalogue)
+{
+    const mtls::FileBytes file = mtls::readLibraryFile(path);
+    if (file.refusal) {
+        OpenedLibrary opened;
+        opened.refusal = file.refusal;
+        return opened;
+    }
+    return openBytes(file.data, upTo, catalogue);
+}
+
+namespace {
+
+Step shown(const Session& before, OpenedLibrary opened, const QString& path)
+{
+    if (opened.refusal)
+        return refused(before, opened.refusal);
+    mtls::LoadedLibrary& library = *opened.library;
     Session after;
-    after.dictionary.reserve(library->dictionary.size());
-    for (const mtls::DictionaryEntry& entry : library->dictionary)
+    after.dictionary.reserve(library.dictionary.size());
+    for (const mtls::DictionaryEntry& entry : library.dictionary)
         after.dictionary.append(entry.text);
-    after.grid = library->grid;
-    after.cutRow = library->lastRowCut ? library->grid.rows.size() - 1 : -1;
+    after.grid = library.grid;
+    after.cutRow = library.lastRowCut ? library.grid.rows.size() - 1 : -1;
     after.currentFile = path;
     after.swapPending = before.swapPending;
     after.swapRow = before.swapRow;
-    library->records.clear(); // taught already; the view does not need them
-    library->source = data;
-    library->textureNotice = mtls::textureStatusLine(mtls::textureReferences(*block, path), path);
+    library.records.clear(); // taught already; the view does not need them
+    library.source = opened.data;
+    library.textureNotice =
+        mtls::textureStatusLine(mtls::textureReferences(*opened.block, path), path);
     after.loaded = std::move(library);
     return {after, {}, {}, {}};
 }
 
+} // namespace
+
+Step loadBytes(const Session& before, const QByteArray& data, const QString& path,
+               ShaderCatalogue& catalogue)
+{
+    return shown(before, openBytes(data, Opening::Teach, &catalogue), path);
+}
+
 Step loadFile(const Session& before, const QString& path, ShaderCatalogue& catalogue)
 {
-    const mtls::FileBytes file = mtls::readLibraryFile(path);
-    if (file.refusal)
-        return refused(before, file.refusal);
-    return loadBytes(before, file.data, path, catalogue);
+    return shown(before, openLibrary(path, Opening::Teach, &catalogue), path);
 }
 
 mtls::WriteResult writeWorkingFile(const Session& state, const QString& path,
@@ -252,19 +285,11 @@ QString rowProblem(const Session& state, int row, const ShaderCatalogue& catalog
 Learnt learnFile(const QString& path, ShaderCatalogue& catalogue)
 {
     Learnt learnt;
-    const mtls::FileBytes file = mtls::readLibraryFile(path);
-    if ((learnt.refusal = file.refusal))
+    const OpenedLibrary opened = openLibrary(path, Opening::LayOut);
+    if ((learnt.refusal = opened.refusal))
         return learnt;
-    if ((learnt.refusal = mtls::tooLarge(file.data)))
-        return learnt;
-    const std::optional<mtls::Block> block = mtls::decode(file.data);
-    if (!block) {
-        learnt.refusal =
-            mtls::refusal(mtls::Refusal::NotLibrary, QLatin1String(InvalidFileMessage));
-        return learnt;
-    }
+    const mtls::LoadedLibrary& library = *opened.library;
     // What the catalogue lacks before the records go in is what this load adds.
-    const mtls::LoadedLibrary library = mtls::layoutBlock(*block);
     auto isShaderKey = [](const QString& key) {
         return key.startsWith(QLatin1String("Params/")) ||
                key.startsWith(QLatin1String("Shaders/")) || key.startsWith(QLatin1String("Flags/"));

@@ -47,7 +47,21 @@ QString caption(const QString& file);
 // hashes say; "" when there is nothing to say.
 QString statusLine(const mtls::LoadedLibrary& library);
 
-// Opening a library: decode, lay out, and teach the catalogue what the load meets.
+// Opening a library file, the one way every command and the window do it: read it whole,
+// refuse it past the size budget, decode it and, as far as `upTo` asks, lay it out and teach
+// `catalogue` (needed for Teach) what the load meets. "Cannot open file : ...", "Cannot read
+// file : ...", the budget's refusal or "Invalid File" refuse it, and then nothing is taught.
+enum class Opening { Decode, LayOut, Teach };
+struct OpenedLibrary {
+    QByteArray data;
+    std::optional<mtls::Block> block;
+    std::optional<mtls::LoadedLibrary> library; // from LayOut on; its records taught on Teach
+    mtls::Refusal refusal;
+};
+OpenedLibrary openLibrary(const QString& path, Opening upTo, ShaderCatalogue* catalogue = nullptr);
+OpenedLibrary openBytes(const QByteArray& data, Opening upTo, ShaderCatalogue* catalogue = nullptr);
+
+// Opening a library into the window: openLibrary, then the state that shows it.
 // "Cannot open file : ...", "Cannot read file : ..." or "Invalid File" refuse it.
 Step loadFile(const Session& before, const QString& path, ShaderCatalogue& catalogue);
 Step loadBytes(const Session& before, const QByteArray& data, const QString& path,

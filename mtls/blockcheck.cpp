@@ -62,14 +62,14 @@ public:
 
     void head(const Material& material) override
     {
-        who = QStringLiteral("material %1").arg(index);
         entry = 0;
         headField(QStringLiteral("Model_ID"), material.modelId,
                   material.blockOffset + ModelIdField);
         headField(QStringLiteral("main shader"), material.mainShader,
                   material.blockOffset + MainShaderField);
-        reference(who, QStringLiteral("shader variant"), material.variant,
-                  material.blockOffset + VariantField);
+        if (!starts.contains(material.variant))
+            emitFinding(unknown(who(), QStringLiteral("shader variant"), material.variant,
+                                material.blockOffset + VariantField));
         padding(material);
     }
 
@@ -77,26 +77,46 @@ public:
     {
         if (item.isGlobalFlag())
             return;
-        const qint64 at = item.blockOffset;
-        // Only a type-4 value is a reference; the other value words are numbers.
+        // Most entries are sound: their texts are made only for what is to be reported.
         const bool nameKnown = starts.contains(item.name);
         const bool valueKnown = item.type != 4 || starts.contains(item.valueWord());
+        const bool wordSet = item.type == 4 && item.second != 0;
+        const auto unsavable = unsavableNames.constFind(item.name);
+        if (nameKnown && valueKnown && !wordSet && !cannotSave(item) &&
+            unsavable == unsavableNames.constEnd()) {
+            ++entry;
+            return;
+        }
+        const qint64 at = item.blockOffset;
         // This item's findings go out in offset order, references first at the same offset.
         QVector<Finding> found;
-        const QString where = who + QStringLiteral(" entry %1").arg(entry);
+        const QString where = who() + QStringLiteral(" entry %1").arg(entry);
         if (!nameKnown || !valueKnown) {
-            found +=
-                unknown(where, QStringLiteral("parameter name"), item.name, at + ItemNameField);
-            if (item.type == 4)
-                found += unknown(where, QStringLiteral("texture value"), item.valueWord(),
-                                 at + ItemValueField);
+            if (!nameKnown)
+                found.append(unknown(where, QStringLiteral("parameter name"), item.name,
+                                     at + ItemNameField));
+            if (item.type == 4 && !valueKnown)
+                found.append(unknown(where, QStringLiteral("texture value"), item.valueWord(),
+                                     at + ItemValueField));
         }
         // The layout fixes the word after a texture value at zero; nothing reads it.
-        if (item.type == 4 && item.second != 0)
+        if (wordSet)
             found.append(
                 {at + ItemValueField + 2,
                  where + QStringLiteral(": the word after the texture value is not zero")});
-        found += saveWarnings(item, at);
+        const QString warning = QStringLiteral("warning: ") + where;
+        if (item.type < 1 || item.type > 5)
+            found.append({at + ItemTypeField,
+                          warning + QStringLiteral(": type %1 cannot be saved").arg(item.type)});
+        else if (item.type == 4 && item.valueWord() == 0)
+            found.append({at + ItemValueField,
+                          warning + QStringLiteral(": texture value offset 0 has no cell, so a "
+                                                   "save takes the next cell for it")});
+        if (unsavable != unsavableNames.constEnd())
+            found.append({at + ItemNameField,
+                          warning + QStringLiteral(": parameter name \"%1\" holds \"%2\", so a "
+                                                   "save cannot write it back")
+                                        .arg(unsavable->first, unsavable->second)});
         std::stable_sort(found.begin(), found.end(),
                          [](const Finding& a, const Finding& b) { return a.offset < b.offset; });
         for (const Finding& finding : found)
@@ -110,36 +130,33 @@ public:
     void finish() { pass(std::numeric_limits<qint64>::max()); }
 
 private:
+    QString who() const { return QStringLiteral("material %1").arg(index); }
+
+    // A type a save has no rule for, or a texture value with no cell to take it from.
+    static bool cannotSave(const Item& item)
+    {
+        return item.type < 1 || item.type > 5 || (item.type == 4 && item.valueWord() == 0);
+    }
+
     // The name and main shader must also stay below the writers' limit, or the library
     // cannot be saved again as it stands.
     void headField(const QString& field, quint16 offset, qint64 at)
     {
-        if (!reference(who, field, offset, at))
-            return;
-        if (offset >= HeadOffsetLimit)
+        if (!starts.contains(offset))
+            emitFinding(unknown(who(), field, offset, at));
+        else if (offset >= HeadOffsetLimit)
             emitFinding({at, QStringLiteral("%1: %2 offset %3 is past %4, the last one a "
                                             "saved name or main shader can use")
-                                 .arg(who, field)
+                                 .arg(who(), field)
                                  .arg(offset)
                                  .arg(HeadOffsetLimit - 1)});
     }
 
-    bool reference(const QString& where, const QString& field, quint16 offset, qint64 at)
+    static Finding unknown(const QString& where, const QString& field, quint16 offset, qint64 at)
     {
-        const QVector<Finding> found = unknown(where, field, offset, at);
-        for (const Finding& finding : found)
-            emitFinding(finding);
-        return found.isEmpty();
-    }
-
-    QVector<Finding> unknown(const QString& where, const QString& field, quint16 offset,
-                             qint64 at) const
-    {
-        if (starts.contains(offset))
-            return {};
-        return {{at, QStringLiteral("%1: %2 offset %3 starts no dictionary string")
-                         .arg(where, field)
-                         .arg(offset)}};
+        return {at, QStringLiteral("%1: %2 offset %3 starts no dictionary string")
+                        .arg(where, field)
+                        .arg(offset)};
     }
 
     // The padding between a record's head and its parameter count is fixed at zero too.
@@ -153,31 +170,9 @@ private:
         for (qint64 at = headEnd; at < count; ++at)
             if (data.at(int(at)) != 0) {
                 emitFinding(
-                    {headEnd, who + QStringLiteral(": padding after the head is not zero")});
+                    {headEnd, who() + QStringLiteral(": padding after the head is not zero")});
                 return;
             }
-    }
-
-    // What a save of the editor cannot write back as it was read.
-    QVector<Finding> saveWarnings(const Item& item, qint64 at) const
-    {
-        QVector<Finding> warnings;
-        const QString where =
-            QStringLiteral("warning: ") + who + QStringLiteral(" entry %1").arg(entry);
-        if (item.type < 1 || item.type > 5)
-            warnings.append({at + ItemTypeField,
-                             where + QStringLiteral(": type %1 cannot be saved").arg(item.type)});
-        else if (item.type == 4 && item.valueWord() == 0)
-            warnings.append({at + ItemValueField,
-                             where + QStringLiteral(": texture value offset 0 has no cell, so a "
-                                                    "save takes the next cell for it")});
-        const auto name = unsavableNames.constFind(item.name);
-        if (name != unsavableNames.constEnd())
-            warnings.append({at + ItemNameField,
-                             where + QStringLiteral(": parameter name \"%1\" holds \"%2\", so a "
-                                                    "save cannot write it back")
-                                         .arg(name->first, name->second)});
-        return warnings;
     }
 
     // References come in offset order; the walk's findings may lie ahead of them (and come
@@ -208,7 +203,6 @@ private:
     const std::function<void(const Finding&)>& report;
     Starts starts;
     QHash<quint16, QPair<QString, QString>> unsavableNames; // offset -> name, the part it holds
-    QString who;
     int index = 0;
     int entry = 0;
     int taken = 0;         // walk findings moved to `held`

@@ -57,40 +57,49 @@ QString hashedTextureDir(const QString& path)
     return texture_dir(path).toLower();
 }
 
-QVector<TextureReference> textureReferences(const Block& block, const QString& path)
+TextureCursor::TextureCursor(const Block& block, const QString& path)
+    : block(block), index(block.dictionary), directory(texture_dir(path))
 {
-    const DictionaryIndex index(block.dictionary);
-    const QString directory = texture_dir(path);
-    QVector<TextureReference> references;
-    for (const Material& material : block.materials) {
-        QString currentTexture; // a material starts without one, as in the save
-        for (int i = 0; i < material.items.size(); ++i) {
-            const Item& item = material.items.at(i);
-            if (item.isGlobalFlag())
+}
+
+bool TextureCursor::next(TextureReference& reference)
+{
+    for (; material < block.materials.size(); ++material, item = 0, currentTexture.clear()) {
+        const Material& record = block.materials.at(material);
+        while (item < record.items.size()) {
+            const int at = item++;
+            const Item& entry = record.items.at(at);
+            if (entry.isGlobalFlag())
                 continue;
-            if (item.type == 4) {
-                currentTexture = textureCell(material.items, i, index);
+            if (entry.type == 4)
+                currentTexture = textureCell(record.items, at, index);
+            if (entry.type != 5)
                 continue;
-            }
-            if (item.type != 5)
-                continue;
-            TextureReference reference;
-            reference.material = index.at(material.modelId);
-            reference.parameter = index.at(item.name);
+            reference.material = index.at(record.modelId);
+            reference.parameter = index.at(entry.name);
             reference.texture = currentTexture;
             reference.hashedPath = (directory + currentTexture + QStringLiteral(".tex")).toLower();
-            reference.stored = item.first;
+            reference.stored = entry.first;
             reference.expected = fnv1a_64(reference.hashedPath.toUtf8());
-            reference.blockOffset = item.blockOffset;
+            reference.blockOffset = entry.blockOffset;
             if (reference.stored == reference.expected)
                 reference.verdict = TextureReference::Matches;
             else if (reference.stored == PreviewHash)
                 reference.verdict = TextureReference::Placeholder;
             else
                 reference.verdict = TextureReference::OtherFolder;
-            references.append(reference);
+            return true;
         }
     }
+    return false;
+}
+
+QVector<TextureReference> textureReferences(const Block& block, const QString& path)
+{
+    QVector<TextureReference> references;
+    TextureCursor cursor(block, path);
+    for (TextureReference reference; cursor.next(reference);)
+        references.append(reference);
     return references;
 }
 

@@ -3,7 +3,7 @@
 // hashes of its type-5 entries, and a save computes each one from the folder it saves into,
 // so a library copied to another folder keeps hashes that point back where it came from.
 
-#include "mtls/block.h"
+#include "mtls/library.h"
 
 namespace mtls {
 
@@ -31,6 +31,23 @@ QString verdictText(TextureReference::Verdict verdict);
 // Every type-5 entry of `block`, in file order, judged against a save to `path` (the path
 // the block is read from, or any other one; it should be absolute, as the save's is).
 QVector<TextureReference> textureReferences(const Block& block, const QString& path);
+
+// The same one at a time: only the place reached is kept, so a block of many hashes is
+// judged in little memory.
+class TextureCursor {
+public:
+    TextureCursor(const Block& block, const QString& path);
+    // The next reference into `reference`; false after the last.
+    bool next(TextureReference& reference);
+
+private:
+    const Block& block;
+    DictionaryIndex index;
+    QString directory;
+    int material = 0;
+    int item = 0;
+    QString currentTexture; // a material starts without one, as in the save
+};
 
 // The folder a save to `path` hashes textures under, lower-cased ("characters/hero_02/textures/").
 QString hashedTextureDir(const QString& path);

@@ -53,6 +53,8 @@ void outputOption(QCommandLineParser& parser, const QString& what)
     parser.addOption({{QStringLiteral("o"), Output}, what, QStringLiteral("OUT")});
 }
 
+} // namespace
+
 // ---- learn ------------------------------------------------------------------------------
 
 void setupLearn(QCommandLineParser& parser)
@@ -124,6 +126,8 @@ int runShaders(const QCommandLineParser& parser, Streams io)
 
 // ---- add and replace --------------------------------------------------------------------
 
+namespace {
+
 mtls::Refusal unknownShader(const QString& shader, const ShaderCatalogue& catalogue,
                             const QString& cataloguePath)
 {
@@ -134,6 +138,8 @@ mtls::Refusal unknownShader(const QString& shader, const ShaderCatalogue& catalo
                          QStringLiteral("unknown shader \"%1\": %2 has no %3 entry")
                              .arg(shader, savePathOf(cataloguePath), key));
 }
+
+} // namespace
 
 void setupAdd(QCommandLineParser& parser)
 {
@@ -158,6 +164,8 @@ void setupReplace(QCommandLineParser& parser)
     outputOption(parser, QStringLiteral("Save the result as OUT."));
     addCatalogueOption(parser);
 }
+
+namespace {
 
 int runAdding(const QCommandLineParser& parser, Streams io, bool replacing)
 {
@@ -202,6 +210,8 @@ int runAdding(const QCommandLineParser& parser, Streams io, bool replacing)
     return saveAs(step.session, out, catalogue, io);
 }
 
+} // namespace
+
 int runAdd(const QCommandLineParser& parser, Streams io)
 {
     return runAdding(parser, io, false);
@@ -223,6 +233,8 @@ void setupFromModel(QCommandLineParser& parser)
                                              "would get; write nothing.")});
     addCatalogueOption(parser);
 }
+
+namespace {
 
 QString outputOf(const QString& model, const QString& folder)
 {
@@ -250,6 +262,8 @@ bool outputsFree(const QStringList& models, const QString& folder, Streams io, i
     }
     return true;
 }
+
+} // namespace
 
 int runFromModel(const QCommandLineParser& parser, Streams io)
 {
@@ -307,24 +321,5 @@ int runFromModel(const QCommandLineParser& parser, Streams io)
     }
     return status;
 }
-
-const Registration learnCommand({"learn", 80, "LIB...",
-                                 "teach the catalogue what opening each library teaches it",
-                                 setupLearn, runLearn});
-const Registration shadersCommand({"shaders", 90, "[--json]",
-                                   "the shaders the catalogue knows, as the dialog lists them",
-                                   setupShaders, runShaders});
-const Registration addCommand({"add", 100, "LIB NAME SHADER [NAME SHADER...] -o OUT",
-                               "open LIB, add materials as the dialog does, save as OUT", setupAdd,
-                               runAdd});
-const Registration replaceCommand({"replace", 110, "LIB ROW NAME SHADER -o OUT",
-                                   "the same through the MODIFY button of a row", setupReplace,
-                                   runReplace});
-const Registration fromModelCommand({"from-model", 120, "MODEL.mdl... -o DIR [--dry-run]",
-                                     "a library per model, as opening it in the editor and "
-                                     "saving it gives",
-                                     setupFromModel, runFromModel});
-
-} // namespace
 
 } // namespace cli

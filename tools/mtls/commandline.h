@@ -1,12 +1,7 @@
 #pragma once
-// The command table of mtls. Each command file registers its commands with a static
-// cli::Registration, so a new command joins the tool by its file alone:
-//
-//     static const cli::Registration packCommand({"pack", 50, "IN.json OUT", "...",
-//                                                 setupPack, runPack});
-//
-// `order` places the command in `mtls --help`: info 10, dump 20, check 30, resave 40,
-// pack 50, diff 60, textures 70, learn 80, shaders 90, add 100, replace 110, from-model 120.
+// The commands of mtls. Each command's options (`setup...`) and body (`run...`) sit in the
+// file named after it (learn, shaders, add, replace and from-model in authoring.cpp); the one
+// table of names, synopses and summaries is in main.cpp.
 
 #include "tools/mtls/commands.h"
 
@@ -17,7 +12,6 @@ namespace cli {
 
 struct Command {
     QString name;
-    int order = 0;
     QString synopsis; // the arguments, as the usage line shows them
     QString summary;  // one sentence for the list of commands and the command's own help
     // Adds the command's options and positional arguments (--help is there already).
@@ -27,12 +21,33 @@ struct Command {
     int (*run)(const QCommandLineParser& parser, Streams io) = nullptr;
 };
 
-struct Registration {
-    explicit Registration(const Command& command);
-};
+// Every command, in the order of `mtls --help`.
+const QVector<Command>& commandTable();
 
-// Every registered command, in the order of `order`.
-QVector<Command> commandTable();
+void setupInfo(QCommandLineParser& parser);
+int runInfo(const QCommandLineParser& parser, Streams io);
+void setupDump(QCommandLineParser& parser);
+int runDump(const QCommandLineParser& parser, Streams io);
+void setupCheck(QCommandLineParser& parser);
+int runCheck(const QCommandLineParser& parser, Streams io);
+void setupResave(QCommandLineParser& parser);
+int runResave(const QCommandLineParser& parser, Streams io);
+void setupPack(QCommandLineParser& parser);
+int runPack(const QCommandLineParser& parser, Streams io);
+void setupDiff(QCommandLineParser& parser);
+int runDiff(const QCommandLineParser& parser, Streams io);
+void setupTextures(QCommandLineParser& parser);
+int runTextures(const QCommandLineParser& parser, Streams io);
+void setupLearn(QCommandLineParser& parser);
+int runLearn(const QCommandLineParser& parser, Streams io);
+void setupShaders(QCommandLineParser& parser);
+int runShaders(const QCommandLineParser& parser, Streams io);
+void setupAdd(QCommandLineParser& parser);
+int runAdd(const QCommandLineParser& parser, Streams io);
+void setupReplace(QCommandLineParser& parser);
+int runReplace(const QCommandLineParser& parser, Streams io);
+void setupFromModel(QCommandLineParser& parser);
+int runFromModel(const QCommandLineParser& parser, Streams io);
 
 // "mtls: <text>" and the pointer to the help on `err`; returns Failure.
 int usageError(Streams io, const QString& text);

@@ -1,6 +1,6 @@
 #pragma once
-// The subcommands of mtls. Each returns the process exit status and writes its results to
-// `out` and its errors to `err`.
+// What the commands of mtls share: exit statuses, the streams they write to, how a refusal
+// is reported, and reading and storing libraries.
 
 #include "mtls/block.h"
 #include "mtls/refusal.h"
@@ -22,29 +22,6 @@ struct Streams {
     QTextStream& out;
     QTextStream& err;
 };
-
-int info(const QStringList& files, Streams io);
-int dump(const QString& file, bool json, Streams io);
-struct CheckOptions {
-    bool hashes = false; // every texture hash a save into the file's folder would change
-    bool notes = true;   // every other change such a save would make
-    QString catalogue;   // the catalogue such a save reads
-};
-int check(const QStringList& files, Streams io, const CheckOptions& options);
-int resave(const QString& in, const QString& out, const QString& catalogue, Streams io);
-// Where the texture hashes of `file` point, judged against a save to `as` (or to `file`).
-int textures(const QString& file, const std::optional<QString>& as, bool json, Streams io);
-
-// What `check --hashes` adds: every texture hash of `data` that a save to `path` would change.
-QVector<mtls::Finding> textureFindings(const QString& path, const QByteArray& data);
-// Writes the block that `json` (in the form of `dump --json`) describes to `out`.
-int pack(const QString& json, const QString& out, Streams io);
-// Materials added, removed or changed from `a` to `b`: 0 when none, 1 when some.
-int diff(const QString& a, const QString& b, Streams io);
-
-// The two forms of `dump`, text or JSON, written to `out` as the block is read; false when
-// `data` is not an MTLs block.
-bool writeDump(const QByteArray& data, bool json, QTextStream& out);
 
 // The exit status of a refusal: 2 for usage and I/O, 1 for everything about the input.
 int exitStatus(const mtls::Refusal& refusal);

@@ -3,6 +3,7 @@
 #include "tools/mtls/commandline.h"
 
 #include "mtls/library.h"
+#include "tools/mtls/render.h"
 
 #include <QHash>
 #include <QSet>
@@ -37,11 +38,6 @@ struct MaterialView {
 QString quotedName(const QString& text)
 {
     return QLatin1Char('"') + text + QLatin1Char('"');
-}
-
-QString hex64(quint64 value)
-{
-    return QStringLiteral("0x%1").arg(value, 16, 16, QLatin1Char('0'));
 }
 
 // A byte that is no part of valid UTF-8 stands as a lone low surrogate, which no decoded text
@@ -114,29 +110,12 @@ Parameter parameter(const Names& names, const mtls::Item& item)
     if (item.isGlobalFlag())
         return {mtls::globalFlagText(item.name, item.type), item.type,
                 QStringLiteral("global flag item")};
-    Parameter p{names.at(item.name), item.type, QString()};
-    switch (item.type) {
-    case 1:
-    case 3:
-        p.value = QStringLiteral("numbers %1 %2").arg(item.first).arg(item.second);
-        break;
-    case 2:
-        p.value = QStringLiteral("values %1 %2").arg(hex64(item.first), hex64(item.second));
-        break;
-    case 4:
-        p.value = QStringLiteral("value ") + quotedName(names.at(item.valueWord()));
-        break;
-    case 5:
-        p.value = hex64(item.first);
-        return p;
-    case mtls::GlobalFlagType:
-        p.value = QStringLiteral("word %1").arg(item.first);
-        break;
-    default:
-        p.value = QStringLiteral("words %1 %2").arg(item.first).arg(item.second);
-    }
-    p.value = QStringLiteral("type %1 ").arg(item.type) + p.value;
-    return p;
+    // A hash is compared as its value alone; shown() puts "hash " back.
+    if (item.type == 5)
+        return {names.at(item.name), item.type, hex64(item.first)};
+    return {names.at(item.name), item.type,
+            QStringLiteral("type %1 ").arg(item.type) +
+                itemValue(item, [&](quint16 offset) { return quotedName(names.at(offset)); })};
 }
 
 QVector<MaterialView> materialsOf(const mtls::Block& block, const Names& names)
@@ -315,8 +294,6 @@ int diff(const QString& a, const QString& b, Streams io)
     return Problems;
 }
 
-namespace {
-
 void setupDiff(QCommandLineParser& parser)
 {
     parser.addPositionalArgument(QStringLiteral("A"), QStringLiteral("The library before."));
@@ -330,11 +307,5 @@ int runDiff(const QCommandLineParser& parser, Streams io)
         return usageError(io, QStringLiteral("diff takes two files"));
     return diff(files.at(0), files.at(1), io);
 }
-
-const Registration diffCommand({"diff", 60, "A B",
-                                "materials added, removed or changed from A to B", setupDiff,
-                                runDiff});
-
-} // namespace
 
 } // namespace cli

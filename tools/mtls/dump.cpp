@@ -1,9 +1,11 @@
 // The two forms of `mtls dump`. The JSON is written by hand, field by field in a fixed order
 // with one dictionary string or item per line, so that the same block always gives the same
 // bytes and a changed library shows as a short diff.
-#include "tools/mtls/commands.h"
+#include "tools/mtls/commandline.h"
 
 #include "mtls/library.h"
+#include "mtls/libraryfile.h"
+#include "tools/mtls/render.h"
 
 #include <QHash>
 #include <QTextStream>
@@ -40,41 +42,6 @@ private:
     QHash<quint32, QString> strings;
 };
 
-QString quoted(const QString& text)
-{
-    QString result = QStringLiteral("\"");
-    for (const QChar ch : text) {
-        switch (ch.unicode()) {
-        case '"':
-            result += QLatin1String("\\\"");
-            break;
-        case '\\':
-            result += QLatin1String("\\\\");
-            break;
-        case '\n':
-            result += QLatin1String("\\n");
-            break;
-        case '\r':
-            result += QLatin1String("\\r");
-            break;
-        case '\t':
-            result += QLatin1String("\\t");
-            break;
-        default:
-            if (ch.unicode() < 0x20)
-                result += QStringLiteral("\\u%1").arg(ch.unicode(), 4, 16, QLatin1Char('0'));
-            else
-                result += ch;
-        }
-    }
-    return result + QLatin1Char('"');
-}
-
-QString hex64(quint64 value)
-{
-    return QStringLiteral("0x%1").arg(value, 16, 16, QLatin1Char('0'));
-}
-
 QString fullShader(const Resolver& resolver, const mtls::Material& material)
 {
     return resolver.text(material.mainShader) + QStringLiteral("::") +
@@ -85,31 +52,17 @@ QString fullShader(const Resolver& resolver, const mtls::Material& material)
 
 QString shown(const Reference& reference)
 {
-    return (reference.text ? quoted(*reference.text) : QStringLiteral("(none)")) +
+    return (reference.text ? jsonString(*reference.text) : QStringLiteral("(none)")) +
            QStringLiteral(" @") + QString::number(reference.offset);
 }
 
 QString itemText(const Resolver& resolver, const mtls::Item& item)
 {
-    QString line = QStringLiteral("    byte %1  ").arg(item.blockOffset);
+    const QString line = QStringLiteral("    byte %1  ").arg(item.blockOffset);
     if (item.isGlobalFlag())
         return line + mtls::globalFlagText(item.name, item.type);
-    line += shown(resolver.at(item.name)) + QStringLiteral("  type %1  ").arg(item.type);
-    switch (item.type) {
-    case 1:
-    case 3:
-        return line + QStringLiteral("numbers %1 %2").arg(item.first).arg(item.second);
-    case 2:
-        return line + QStringLiteral("values %1 %2").arg(hex64(item.first), hex64(item.second));
-    case 4:
-        return line + QStringLiteral("value ") + shown(resolver.at(item.valueWord()));
-    case 5:
-        return line + QStringLiteral("hash ") + hex64(item.first);
-    case mtls::GlobalFlagType:
-        return line + QStringLiteral("word %1").arg(item.first);
-    default:
-        return line + QStringLiteral("words %1 %2").arg(item.first).arg(item.second);
-    }
+    return line + shown(resolver.at(item.name)) + QStringLiteral("  type %1  ").arg(item.type) +
+           itemValue(item, [&](quint16 offset) { return shown(resolver.at(offset)); });
 }
 
 void writeMaterialText(QTextStream& out, const Resolver& resolver, int index,
@@ -141,7 +94,7 @@ QString jsonReference(const Reference& reference)
 {
     return QStringLiteral("{\"offset\": %1, \"text\": %2}")
         .arg(reference.offset)
-        .arg(reference.text ? quoted(*reference.text) : QStringLiteral("null"));
+        .arg(reference.text ? jsonString(*reference.text) : QStringLiteral("null"));
 }
 
 QString itemJson(const Resolver& resolver, const mtls::Item& item)
@@ -182,7 +135,8 @@ void writeMaterialJson(QTextStream& json, const Resolver& resolver, int index,
                 .arg(jsonReference(resolver.at(material.mainShader)));
     json << QStringLiteral("      \"variant\": %1,\n")
                 .arg(jsonReference(resolver.at(material.variant)));
-    json << QStringLiteral("      \"shader\": %1,\n").arg(quoted(fullShader(resolver, material)));
+    json << QStringLiteral("      \"shader\": %1,\n")
+                .arg(jsonString(fullShader(resolver, material)));
     json << QStringLiteral("      \"flags\": [%1, %2, %3, %4],\n")
                 .arg(material.flags[0])
                 .arg(material.flags[1])
@@ -246,13 +200,13 @@ public:
             out << QStringLiteral("    {\"index\": %1, \"offset\": %2, \"text\": %3%4}%5\n")
                        .arg(strings)
                        .arg(offset)
-                       .arg(quoted(text), exact,
+                       .arg(jsonString(text), exact,
                             strings + 1 < counted.stringCount ? QStringLiteral(",") : QString());
         } else
             out << QStringLiteral("  %1  %2  %3\n")
                        .arg(strings, 5)
                        .arg(offset, 6)
-                       .arg(quoted(text));
+                       .arg(jsonString(text));
         ++strings;
     }
 
@@ -317,8 +271,7 @@ private:
     bool materialsBegun = false;
 };
 
-} // namespace
-
+// The dump as the block is read; false when `data` is no MTLs block.
 bool writeDump(const QByteArray& data, bool json, QTextStream& out)
 {
     // A first walk counts what the dump announces before it lists it.
@@ -332,6 +285,29 @@ bool writeDump(const QByteArray& data, bool json, QTextStream& out)
     mtls::walk(data, block, dumper);
     dumper.end();
     return true;
+}
+
+const QString Json = QStringLiteral("json");
+
+} // namespace
+
+void setupDump(QCommandLineParser& parser)
+{
+    parser.addPositionalArgument(QStringLiteral("FILE"), QStringLiteral("The library to read."));
+    parser.addOption({Json, QStringLiteral("Stable JSON that diffs well.")});
+}
+
+int runDump(const QCommandLineParser& parser, Streams io)
+{
+    if (parser.positionalArguments().size() != 1)
+        return usageError(io, QStringLiteral("dump takes one file"));
+    const QString path = parser.positionalArguments().first();
+    const mtls::FileBytes bytes = mtls::readLibraryFile(path);
+    if (bytes.refusal)
+        return refuse(io.err, path, bytes.refusal);
+    if (!writeDump(bytes.data, parser.isSet(Json), io.out))
+        return refuse(io.err, path, notLibrary());
+    return Success;
 }
 
 } // namespace cli

@@ -8,7 +8,6 @@
 #include <QFileInfo>
 #include <QTextCodec>
 #include <QTextStream>
-#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -49,12 +48,6 @@ bool& catalogueOptionAdded()
 {
     static bool added = false;
     return added;
-}
-
-QVector<Command>& registered()
-{
-    static QVector<Command> commands;
-    return commands;
 }
 
 const char* const Epilogue =
@@ -149,16 +142,34 @@ int firstNonUtf8Argument(int argc, char* argv[])
 
 } // namespace
 
-Registration::Registration(const Command& command)
+const QVector<Command>& commandTable()
 {
-    registered().append(command);
-}
-
-QVector<Command> commandTable()
-{
-    QVector<Command> commands = registered();
-    std::stable_sort(commands.begin(), commands.end(),
-                     [](const Command& a, const Command& b) { return a.order < b.order; });
+    static const QVector<Command> commands{
+        {"info", "FILE...", "one line per file: materials, strings, dictionary size, shaders",
+         setupInfo, runInfo},
+        {"dump", "FILE [--json]", "the dictionary and every material with its items", setupDump,
+         runDump},
+        {"check", "FILE... [--hashes] [--no-notes]",
+         "every way a file is not a well-formed block, and what a save of it changes", setupCheck,
+         runCheck},
+        {"resave", "IN OUT", "open IN and save it as OUT exactly as the editor does", setupResave,
+         runResave},
+        {"pack", "IN.json OUT", "write the library a dump --json describes", setupPack, runPack},
+        {"diff", "A B", "materials added, removed or changed from A to B", setupDiff, runDiff},
+        {"textures", "FILE [--as PATH] [--json]",
+         "where each texture hash points, judged where FILE lies", setupTextures, runTextures},
+        {"learn", "LIB...", "teach the catalogue what opening each library teaches it", setupLearn,
+         runLearn},
+        {"shaders", "[--json]", "the shaders the catalogue knows, as the dialog lists them",
+         setupShaders, runShaders},
+        {"add", "LIB NAME SHADER [NAME SHADER...] -o OUT",
+         "open LIB, add materials as the dialog does, save as OUT", setupAdd, runAdd},
+        {"replace", "LIB ROW NAME SHADER -o OUT", "the same through the MODIFY button of a row",
+         setupReplace, runReplace},
+        {"from-model", "MODEL.mdl... -o DIR [--dry-run]",
+         "a library per model, as opening it in the editor and saving it gives", setupFromModel,
+         runFromModel},
+    };
     return commands;
 }
 

@@ -373,8 +373,6 @@ int pack(const QString& json, const QString& out, Streams io)
     return storeOutput(out, result, io);
 }
 
-namespace {
-
 void setupPack(QCommandLineParser& parser)
 {
     parser.addPositionalArgument(QStringLiteral("IN.json"),
@@ -389,10 +387,5 @@ int runPack(const QCommandLineParser& parser, Streams io)
         return usageError(io, QStringLiteral("pack takes a JSON file and an output file"));
     return pack(files.at(0), files.at(1), io);
 }
-
-const Registration packCommand({"pack", 50, "IN.json OUT",
-                                "write the library a dump --json describes", setupPack, runPack});
-
-} // namespace
 
 } // namespace cli
