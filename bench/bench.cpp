@@ -470,10 +470,11 @@ void benchCheck(const QTemporaryDir& dir)
                 check.seconds, megabytes / check.seconds, check.peakKiB / 1024.0);
 }
 
-// `count` materials of `parameters` type-4 entries each, sharing short names.
+// `count` materials of `parameters` type-4 entries each, sharing short names; the shader is
+// yCS_gear::Plain<parameters>.
 QByteArray plainLibrary(int count, int parameters)
 {
-    QStringList dictionary{"yCS_gear", "Normal"};
+    QStringList dictionary{"yCS_gear", QStringLiteral("Plain%1").arg(parameters)};
     for (int p = 0; p < parameters; ++p)
         dictionary << QStringLiteral("map%1").arg(p) << QStringLiteral("tex_%1_d").arg(p);
     const int firstName = dictionary.size();
@@ -565,14 +566,16 @@ void benchCost(const QDir& dir)
     run("check --hashes, 3 x 65,534 hashes", hashes.second, {"check", "--hashes", hashes.first});
 
     const auto plain170 = file("plain170k.mtls", plainLibrary(170000, 5));
-    runChild(mtlsBinary, {"learn", plain.first});
+    runChild(mtlsBinary, {"learn", plain.first, plain170.first});
     const QString out = dir.filePath(QStringLiteral("out.mtls"));
     run("add, 100,000 plain materials", plain.second,
-        {"add", plain.first, "Car_ALPHA", "yCS_gear::Normal", "-o", out});
+        {"add", plain.first, "Car_ALPHA", "yCS_gear::Plain10", "-o", out});
     run("replace, 100,000 plain materials", plain.second,
-        {"replace", plain.first, "5", "Car_ALPHA", "yCS_gear::Normal", "-o", out});
+        {"replace", plain.first, "5", "Car_ALPHA", "yCS_gear::Plain10", "-o", out});
     run("add, 170,000 plain materials", plain170.second,
-        {"add", plain170.first, "Car_ALPHA", "yCS_gear::Normal", "-o", out});
+        {"add", plain170.first, "Car_ALPHA", "yCS_gear::Plain5", "-o", out});
+    run("replace, 170,000 plain materials", plain170.second,
+        {"replace", plain170.first, "5", "Car_ALPHA", "yCS_gear::Plain5", "-o", out});
 
     double previous = 0;
     for (int names : {1000, 2000, 4000, 8000}) {
