@@ -98,50 +98,66 @@ private:
         Strings strings;
     };
 
-    void add(SaveChange::Kind kind, qint64 offset, const QString& field, const QString& was,
+    // Field texts are made only for a change: most fields of most libraries have none.
+    template <typename Field>
+    void add(SaveChange::Kind kind, qint64 offset, const Field& field, const QString& was,
              const QString& now)
     {
-        report({kind, offset, material, prefix + field, was, now});
+        if (prefix.isNull())
+            prefix = QStringLiteral("material %1 %2: ")
+                         .arg(material)
+                         .arg(before.strings.shownAt(record->modelId));
+        report({kind, offset, material, prefix + field(), was, now});
+    }
+
+    static auto named(const char* text)
+    {
+        return [text] { return QString::fromLatin1(text); };
     }
 
     // A reference compared by the string it names.
-    void reference(qint64 offset, const QString& field, quint16 was, quint16 now,
+    template <typename Field>
+    void reference(qint64 offset, const Field& field, quint16 was, quint16 now,
                    bool texture = false)
     {
         const DictionaryEntry* old = before.strings.at(was);
-        const QString written = after.strings.text(now);
-        if (old && old->bytes.isEmpty() && old->text == written)
+        const QString writtenText = after.strings.text(now);
+        if (old && old->bytes.isEmpty() && old->text == writtenText)
             return;
         SaveChange::Kind kind = SaveChange::Other;
-        if (texture && (!old || old->text.contains(GlobalMarker)) && written.isEmpty())
+        if (texture && (!old || old->text.contains(GlobalMarker)) && writtenText.isEmpty())
             kind = SaveChange::GlobalTexture;
         else if (old && !old->bytes.isEmpty())
             kind = SaveChange::NotUtf8;
-        else if (old && withoutSpaces(old->text) == written)
+        else if (old && withoutSpaces(old->text) == writtenText)
             kind = SaveChange::Spaces;
-        add(kind, offset, field, before.strings.shownAt(was), quoted(written));
+        add(kind, offset, field, before.strings.shownAt(was), quoted(writtenText));
     }
 
     void compare(int index, const Material& read, const Material& written)
     {
         material = index;
-        prefix =
-            QStringLiteral("material %1 %2: ").arg(index).arg(before.strings.shownAt(read.modelId));
+        record = &read;
+        prefix = QString();
         const qint64 head = read.blockOffset;
-        reference(head, QStringLiteral("name"), read.modelId, written.modelId);
-        reference(head + MainShaderWord, QStringLiteral("main shader"), read.mainShader,
-                  written.mainShader);
-        reference(head + VariantWord, QStringLiteral("variant"), read.variant, written.variant);
+        reference(head, named("name"), read.modelId, written.modelId);
+        reference(head + MainShaderWord, named("main shader"), read.mainShader, written.mainShader);
+        reference(head + VariantWord, named("variant"), read.variant, written.variant);
         for (int f = 0; f < 4; ++f)
             if (read.flags[f] != written.flags[f])
-                add(SaveChange::FlagWord, head + FlagWordOffsets[f],
-                    QStringLiteral("flag word %1").arg(f + 1), QString::number(read.flags[f]),
-                    QString::number(written.flags[f]));
+                add(
+                    SaveChange::FlagWord, head + FlagWordOffsets[f],
+                    [f] { return QStringLiteral("flag word %1").arg(f + 1); },
+                    QString::number(read.flags[f]), QString::number(written.flags[f]));
         int entry = 0;
         for (const Item& item : read.items) {
             if (item.isGlobalFlag()) {
-                add(SaveChange::GlobalFlagDropped, item.blockOffset,
-                    QStringLiteral("parameter ") + quoted(globalFlagText(item.name, item.type)),
+                add(
+                    SaveChange::GlobalFlagDropped, item.blockOffset,
+                    [&] {
+                        return QStringLiteral("parameter ") +
+                               quoted(globalFlagText(item.name, item.type));
+                    },
                     QStringLiteral("global flag item"), QStringLiteral("not written"));
                 continue;
             }
@@ -150,7 +166,7 @@ private:
             ++entry;
         }
         if (entry != written.items.size())
-            add(SaveChange::Other, head, QStringLiteral("entries"), QString::number(entry),
+            add(SaveChange::Other, head, named("entries"), QString::number(entry),
                 QString::number(written.items.size()));
     }
 
@@ -162,40 +178,44 @@ private:
     void compare(const Item& read, const Item& written)
     {
         const qint64 at = read.blockOffset;
-        const QString name = before.strings.shownAt(read.name);
-        const QString parameter = QStringLiteral("parameter ") + name;
-        reference(at, parameter + QStringLiteral(" name"), read.name, written.name);
+        auto parameter = [&](const char* what) {
+            return [this, &read, what] {
+                return QStringLiteral("parameter ") + before.strings.shownAt(read.name) +
+                       QLatin1String(what);
+            };
+        };
+        reference(at, parameter(" name"), read.name, written.name);
         if (read.type != written.type) {
-            add(SaveChange::Type, at + 2, parameter + QStringLiteral(" type"),
-                QString::number(read.type), QString::number(written.type));
+            add(SaveChange::Type, at + 2, parameter(" type"), QString::number(read.type),
+                QString::number(written.type));
             return;
         }
         const qint64 body = at + 4;
+        const bool same = read.first == written.first && read.second == written.second;
         switch (read.type) {
         case 1:
         case 3:
-            if (read.first != written.first || read.second != written.second)
-                add(SaveChange::Numbers, body, parameter + QStringLiteral(" numbers"),
-                    pair(read.first, read.second), pair(written.first, written.second));
+            if (!same)
+                add(SaveChange::Numbers, body, parameter(" numbers"), pair(read.first, read.second),
+                    pair(written.first, written.second));
             break;
         case 2:
-            if (read.first != written.first || read.second != written.second)
-                add(SaveChange::Values, body, parameter + QStringLiteral(" values"),
-                    pair(read.first, read.second), pair(written.first, written.second));
+            if (!same)
+                add(SaveChange::Values, body, parameter(" values"), pair(read.first, read.second),
+                    pair(written.first, written.second));
             break;
         case 4:
-            reference(body, parameter + QStringLiteral(" value"), read.valueWord(),
-                      written.valueWord(), true);
+            reference(body, parameter(" value"), read.valueWord(), written.valueWord(), true);
             break;
         case 5:
             if (read.first != written.first)
-                add(SaveChange::TextureHash, body, parameter + QStringLiteral(" hash"),
+                add(SaveChange::TextureHash, body, parameter(" hash"),
                     QStringLiteral("0x%1").arg(read.first, 16, 16, QLatin1Char('0')),
                     QStringLiteral("0x%1").arg(written.first, 16, 16, QLatin1Char('0')));
             break;
         default:
             if (!(read == written))
-                add(SaveChange::Other, body, parameter, pair(read.first, read.second),
+                add(SaveChange::Other, body, parameter(""), pair(read.first, read.second),
                     pair(written.first, written.second));
         }
     }
@@ -204,7 +224,8 @@ private:
     Side after;
     const ChangeReport& report;
     int material = -1;
-    QString prefix;
+    const Material* record = nullptr;
+    QString prefix; // of the record being compared, made at its first change
 };
 
 struct KindPhrase {
