@@ -200,6 +200,13 @@ public:
         }
         block.dictionary.append(entry);
     }
+    void head(const Material& material) override
+    {
+        // Records take at least 16 bytes: room for the count claimed, as far as the data holds.
+        const qint64 left = dataSize - material.blockOffset;
+        if (block.materials.isEmpty())
+            block.materials.reserve(int(qMin<qint64>(block.materialCount, left / 16 + 1)));
+    }
     void item(const Item& item) override
     {
         // No item takes fewer than 4 bytes: the list grows to what the data can still hold,
@@ -212,6 +219,7 @@ public:
     void material(const Material& material) override
     {
         block.materials.append(material);
+        items.squeeze(); // a record keeps what it holds, not what its list grew to
         block.materials.last().items.swap(items);
     }
 
@@ -360,50 +368,68 @@ QByteArray encode(const QStringList& dictionary, const QVector<Material>& materi
     return encode(FormatWord, encodeDictionary(dictionary), quint32(materials.size()), materials);
 }
 
+namespace {
+
+template <typename T> void put(QByteArray& out, T value)
+{
+    const T little = qToLittleEndian(value);
+    out.append(reinterpret_cast<const char*>(&little), sizeof little);
+}
+
+} // namespace
+
+BlockEncoder::BlockEncoder(qint32 formatWord, const QByteArray& dictionaryBytes,
+                           quint32 materialCount)
+{
+    put(out, Magic);
+    put(out, formatWord);
+    put(out, quint32(dictionaryBytes.size()));
+    out.append(dictionaryBytes);
+    out.append(dictionaryPadding(dictionaryBytes.size()), '\0');
+    base = out.size();
+    put(out, materialCount);
+}
+
+void BlockEncoder::append(const Material& material)
+{
+    const qint64 start = out.size();
+    for (const quint16 word :
+         {material.modelId, material.mainShader, material.flags[0], material.variant,
+          material.flags[1], material.flags[2], material.flags[3]})
+        put(out, word);
+    out.append(dictionaryPadding(start - base + HeadSize), '\0');
+    put(out, material.paramCount);
+    for (const Item& item : material.items) {
+        put(out, item.name);
+        put(out, item.type);
+        if (item.isGlobalFlag())
+            continue;
+        switch (item.type) {
+        case 2:
+            put(out, quint64(item.first));
+            put(out, quint64(item.second));
+            break;
+        case 5:
+            put(out, quint64(item.first));
+            break;
+        case GlobalFlagType:
+            put(out, quint16(item.first));
+            break;
+        default:
+            put(out, quint16(item.first));
+            put(out, quint16(item.second));
+            break;
+        }
+    }
+}
+
 QByteArray encode(qint32 formatWord, const QByteArray& dictionaryBytes, quint32 materialCount,
                   const QVector<Material>& materials)
 {
-    QByteArray out;
-    QDataStream stream(&out, QIODevice::WriteOnly);
-    stream.setByteOrder(QDataStream::LittleEndian);
-    auto zeros = [&stream](int count) {
-        for (int i = 0; i < count; ++i)
-            stream << quint8(0);
-    };
-
-    stream << Magic << formatWord << quint32(dictionaryBytes.size());
-    stream.writeRawData(dictionaryBytes.constData(), dictionaryBytes.size());
-    zeros(dictionaryPadding(dictionaryBytes.size()));
-
-    const qint64 base = stream.device()->pos();
-    stream << materialCount;
-    for (const Material& material : materials) {
-        const qint64 start = stream.device()->pos();
-        stream << material.modelId << material.mainShader << material.flags[0] << material.variant
-               << material.flags[1] << material.flags[2] << material.flags[3];
-        zeros(dictionaryPadding(start - base + HeadSize));
-        stream << material.paramCount;
-        for (const Item& item : material.items) {
-            stream << item.name << item.type;
-            if (item.isGlobalFlag())
-                continue;
-            switch (item.type) {
-            case 2:
-                stream << quint64(item.first) << quint64(item.second);
-                break;
-            case 5:
-                stream << quint64(item.first);
-                break;
-            case GlobalFlagType:
-                stream << quint16(item.first);
-                break;
-            default:
-                stream << quint16(item.first) << quint16(item.second);
-                break;
-            }
-        }
-    }
-    return out;
+    BlockEncoder encoder(formatWord, dictionaryBytes, materialCount);
+    for (const Material& material : materials)
+        encoder.append(material);
+    return encoder.take();
 }
 
 quint64 fnv1a_64(const char* data)

@@ -125,6 +125,20 @@ QVector<qint64> dictionaryOffsets(const QStringList& strings);
 // Zero bytes that follow a dictionary of `size` bytes.
 int dictionaryPadding(qint64 size);
 
+// Writes a block record by record, so that a writer never holds all its records at once.
+class BlockEncoder {
+public:
+    // The header, the padded dictionary and the material count, stored as given.
+    BlockEncoder(qint32 formatWord, const QByteArray& dictionaryBytes, quint32 materialCount);
+    // One record with its alignment and its items by their type; offsets written as given.
+    void append(const Material& material);
+    QByteArray take() { return std::move(out); }
+
+private:
+    QByteArray out;
+    qint64 base = 0; // where the material count starts: every record aligns on it
+};
+
 // Writes `dictionary` (texts only; offsets are recomputed) and the records of `materials`
 // as one block: header with format word 5, padded dictionary, material count, records with
 // their alignment, items by their type. Offsets inside the records are written as given.

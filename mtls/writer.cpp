@@ -112,12 +112,14 @@ public:
         offsets = dictionaryOffsets(dictionary);
     }
 
-    // Resolves the planned indices to offsets, stopping at the first that does not fit.
-    bool resolve(QVector<Material>& out, int& debugLinesWritten) const
+    // Resolves the planned indices to offsets and hands each record to `out`, stopping at the
+    // first that does not fit; `written` counts the records handed over. A planned record is
+    // let go once it is written.
+    bool resolve(BlockEncoder& out, int& written, int& debugLinesWritten)
     {
-        out.reserve(int(materials.size()));
+        written = 0;
         debugLinesWritten = 0;
-        for (const PlannedMaterial& planned : materials) {
+        for (PlannedMaterial& planned : materials) {
             Material material;
             if (!fits(planned.name, HeadNameLimit, material.modelId) ||
                 !fits(planned.mainShader, HeadNameLimit, material.mainShader) ||
@@ -143,9 +145,9 @@ public:
                     ++debugLinesWritten;
                 material.items.append(item);
             }
-            material.complete = true;
-            material.countRead = true;
-            out.append(std::move(material));
+            out.append(material);
+            ++written;
+            std::vector<PlannedEntry>().swap(planned.entries);
         }
         return true;
     }
@@ -345,17 +347,19 @@ WriteResult writeLibrary(const MaterialGrid& grid, const QStringList& dictionary
     planner.finishDictionary();
     result.dictionary = planner.dictionary;
 
-    QVector<Material> materials;
+    BlockEncoder encoder(FormatWord, encodeDictionary(planner.dictionary),
+                         quint32(grid.rows.size()));
+    int written = 0;
     int debugLinesWritten = 0;
-    const bool fits = planner.resolve(materials, debugLinesWritten);
+    const bool fits = planner.resolve(encoder, written, debugLinesWritten);
     // The debug lines of the entries written before a stop have been printed all the same.
     result.hashDebugLines = planner.debugLines.mid(0, debugLinesWritten);
     if (!fits) {
         result.refusal = refusal(Refusal::StringLimit, QLatin1String(StringLimitMessage));
-        result.refusedRow = materials.size(); // the record that did not fit
+        result.refusedRow = written; // the record that did not fit
         return result;
     }
-    result.bytes = encode(planner.dictionary, materials);
+    result.bytes = encoder.take();
     return result;
 }
 

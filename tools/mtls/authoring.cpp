@@ -31,16 +31,17 @@ int fail(Streams io, const QString& path, const mtls::Refusal& refusal)
 }
 
 // Saves as the editor's Save does, then opens the saved file again, which teaches the
-// catalogue as that load does.
-int saveAs(const Session& session, const QString& out, ShaderCatalogue& catalogue, Streams io)
+// catalogue as that load does. The state is let go before that load, which builds its own.
+int saveAs(Session&& session, const QString& out, ShaderCatalogue& catalogue, Streams io)
 {
     if (session.grid.rows.isEmpty())
         return fail(io, out,
                     mtls::refusal(mtls::Refusal::Content, QLatin1String(NothingLoadedMessage)));
     const QString path = savePathOf(out);
-    const Step saved = authoring::saveLibrary(session, path, catalogue);
-    if (!saved.done())
-        return fail(io, out, saved.refusal);
+    const mtls::Refusal refusal = authoring::saveLibrary(session, path, catalogue).refusal;
+    session = Session();
+    if (refusal)
+        return fail(io, out, refusal);
     const Step reloaded = authoring::loadFile(Session(), path, catalogue);
     if (!reloaded.done())
         return fail(io, out, reloaded.refusal);
@@ -207,7 +208,7 @@ int runAdding(const QCommandLineParser& parser, Streams io, bool replacing)
                         mtls::refusal(step.refusal.kind,
                                       QStringLiteral("%1: %2").arg(args.at(i), step.refusal.text)));
     }
-    return saveAs(step.session, out, catalogue, io);
+    return saveAs(std::move(step.session), out, catalogue, io);
 }
 
 } // namespace
@@ -296,7 +297,7 @@ int runFromModel(const QCommandLineParser& parser, Streams io)
             continue;
         }
         // Each model is opened into the emptied view, as the editor opens it.
-        const Step step =
+        Step step =
             authoring::importModel(Session::cleared(), plan.materials, QString(), *catalogue);
         if (!step.done()) {
             status = std::max(status, fail(io, model, step.refusal));
@@ -309,7 +310,7 @@ int runFromModel(const QCommandLineParser& parser, Streams io)
                 fail(io, folder,
                      mtls::refusal(mtls::Refusal::Io, QStringLiteral("Cannot create the folder"))));
         const QString out = outputOf(model, folder);
-        status = std::max(status, saveAs(step.session, out, *catalogue, io));
+        status = std::max(status, saveAs(std::move(step.session), out, *catalogue, io));
         // As with a cut library: what could be read is saved, and the cut is said.
         if (plan.damaged)
             status = std::max(
