@@ -81,7 +81,8 @@ public:
         const bool nameKnown = starts.contains(item.name);
         const bool valueKnown = item.type != 4 || starts.contains(item.valueWord());
         const bool wordSet = item.type == 4 && item.second != 0;
-        const auto unsavable = unsavableNames.constFind(item.name);
+        const auto unsavable = unsavableNames.isEmpty() ? unsavableNames.constEnd()
+                                                        : unsavableNames.constFind(item.name);
         if (nameKnown && valueKnown && !wordSet && !cannotSave(item) &&
             unsavable == unsavableNames.constEnd()) {
             ++entry;
