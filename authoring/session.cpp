@@ -321,6 +321,201 @@ ModelPlan readModelPlan(const QString& path)
     return {materialPlan(*read.model), {}, read.model->damaged};
 }
 
+namespace {
+
+// The working file's dictionary as one add after another grows it: each write keeps the texts
+// that stood, appends its new ones and ends with "". A reference takes the first copy of its
+// text; a load finds a string only where one starts.
+class GrowingDictionary {
+public:
+    explicit GrowingDictionary(const QStringList& start) { append(start); }
+
+    void append(const QStringList& more)
+    {
+        const QVector<qint64> starts = mtls::dictionaryOffsets(more);
+        for (int i = 0; i < more.size(); ++i) {
+            if (!first.contains(more[i]))
+                first.insert(more[i], texts.size());
+            texts.append(more[i]);
+            offsets.append(size + starts[i]);
+        }
+        size += starts.last();
+    }
+    bool contains(const QString& text) const { return first.contains(text); }
+    qint64 offsetOf(const QString& text) const { return offsets.at(first.value(text)); }
+    std::optional<mtls::DictionaryEntry> entryAt(qint64 offset) const
+    {
+        const auto found = std::lower_bound(offsets.cbegin(), offsets.cend(), offset);
+        if (found == offsets.cend() || *found != offset)
+            return std::nullopt;
+        mtls::DictionaryEntry entry;
+        entry.text = texts.at(int(found - offsets.cbegin()));
+        entry.offset = quint32(offset);
+        return entry;
+    }
+
+    QStringList texts;
+
+private:
+    QVector<qint64> offsets;
+    QHash<QString, int> first;
+    qint64 size = 0;
+};
+
+// Texts a block gives back as they went in: no zero character to cut them, nothing UTF-8 loses.
+bool keptWhole(const QStringList& texts)
+{
+    return std::all_of(texts.cbegin(), texts.cend(), [](const QString& text) {
+        return !text.contains(QChar()) && QString::fromUtf8(text.toUtf8()) == text;
+    });
+}
+
+// The record of a material written alone, its references moved to the first copies of their
+// texts in `dictionary`, where the add's write of the whole library points them; nothing when
+// one lies past what a field holds.
+std::optional<mtls::Material> movedRecord(const mtls::WriteResult& alone,
+                                          const GrowingDictionary& dictionary)
+{
+    const std::optional<mtls::Block> block = mtls::decode(alone.bytes);
+    if (!block || block->materials.size() != 1)
+        return std::nullopt;
+    const QVector<qint64> starts = mtls::dictionaryOffsets(alone.dictionary);
+    QHash<qint64, QString> textAt;
+    for (int i = 0; i < alone.dictionary.size(); ++i)
+        textAt.insert(starts[i], alone.dictionary[i]);
+    bool inReach = true;
+    auto moved = [&](quint16 field) {
+        const auto text = textAt.constFind(field);
+        const qint64 offset =
+            text != textAt.cend() && dictionary.contains(*text) ? dictionary.offsetOf(*text) : -1;
+        inReach = inReach && offset >= 0 && offset <= 0xFFFF;
+        return quint16(offset);
+    };
+    mtls::Material record = block->materials.first();
+    record.modelId = moved(record.modelId);
+    record.mainShader = moved(record.mainShader);
+    record.variant = moved(record.variant);
+    for (mtls::Item& item : record.items) {
+        item.name = moved(item.name);
+        if (item.type == 4) // the value's text; types 1 and 3 carry the catalogue's own words
+            item.first = moved(item.valueWord());
+    }
+    return inReach ? std::optional<mtls::Material>(record) : std::nullopt;
+}
+
+// What the add's reload shows for `record` and teaches: the load's own layout, over the strings
+// of the dictionary that the record reaches.
+mtls::LoadedLibrary reloadedAlone(const mtls::Material& record, const GrowingDictionary& dictionary)
+{
+    QVector<qint64> reached{record.modelId, record.mainShader, record.variant};
+    for (const mtls::Item& item : record.items)
+        reached << item.name << (item.hasValueWord() ? item.valueWord() : 0);
+    std::sort(reached.begin(), reached.end());
+    reached.erase(std::unique(reached.begin(), reached.end()), reached.end());
+    mtls::Block block;
+    for (const qint64 offset : reached)
+        if (const std::optional<mtls::DictionaryEntry> entry = dictionary.entryAt(offset))
+            block.dictionary.append(*entry);
+    block.materialCount = 1;
+    block.materials = {record};
+    return mtls::layoutBlock(block);
+}
+
+// Whether `result` holds exactly `texts` and `records`, what the adds themselves wrote, and so
+// whether every add before it wrote its rows back as they were. Between two adds a row's cells
+// change only where an entry of type 1 to 3 shows the string that starts at its value word,
+// once one does. A write skips such a value unless it names a parameter, and then this write
+// would not give the record back either; a space in it, though, would have had that add write
+// a new text.
+bool writesBack(const mtls::WriteResult& result, const QStringList& texts,
+                const QVector<mtls::Material>& records)
+{
+    const std::optional<mtls::Block> block = mtls::decode(result.bytes);
+    if (!block || result.dictionary != texts || !(block->materials == records))
+        return false;
+    const mtls::DictionaryIndex index(block->dictionary);
+    for (const mtls::Material& record : block->materials)
+        for (const mtls::Item& item : record.items)
+            if (item.hasValueWord() && item.type != 4 && item.valueWord() != 0 &&
+                index.at(item.valueWord()).contains(QLatin1Char(' ')))
+                return false;
+    return true;
+}
+
+// Adds the materials of `plan` from `from` on as one add after another would, without writing
+// the whole library for each. Each material is written alone against the catalogue as its add
+// meets it; its record, moved onto the dictionary as that add's write grows it, is laid out as
+// the add's reload lays it out, which teaches what that reload teaches. One write of all rows
+// then gives the last add's library, when it gives back every record (writesBack). Stops
+// before a material whose add refuses or that it cannot follow; returns the next material to
+// add, `from` when it took none and changed nothing.
+int addInOneWrite(Step& built, const QVector<PlannedMaterial>& plan, int from,
+                  const QString& workingPath, ShaderCatalogue& catalogue)
+{
+    const Session start = built.session;
+    const int firstRow = start.grid.rows.size();
+    ShaderCatalogue trial = catalogue.snapshot();
+    GrowingDictionary dictionary(start.dictionary);
+    Session shown = start; // the rows as each reload shows them
+    QVector<mtls::Material> records = mtls::decode(start.loaded->source)->materials;
+    QVector<mtls::CatalogueRecord> lessons;
+    struct Taken {
+        int texts;   // the dictionary its add's write ends with, the trailing "" aside
+        int lessons; // what the reloads up to its own taught
+    };
+    QVector<Taken> taken;
+    for (int next = from; next < plan.size(); ++next) {
+        Session alone;
+        alone.grid.rows = {buildMaterialRow(shown.grid.rows.size(), plan[next].name,
+                                            plan[next].shader, trial.shaderCells(plan[next].shader),
+                                            trial.paramCount(plan[next].shader))};
+        const mtls::WriteResult written = writeWorkingFile(alone, QString(), trial);
+        if (written.refusal || !keptWhole(written.dictionary))
+            break;
+        for (const QString& text : written.dictionary)
+            if (!dictionary.contains(text))
+                dictionary.append({text});
+        const int texts = dictionary.texts.size();
+        dictionary.append({QString()});
+        const std::optional<mtls::Material> record = movedRecord(written, dictionary);
+        if (!record)
+            break;
+        const mtls::LoadedLibrary reloaded = reloadedAlone(*record, dictionary);
+        for (const mtls::CatalogueRecord& lesson : reloaded.records)
+            trial.record(lesson.key, lesson.value);
+        lessons += reloaded.records;
+        shown.grid.rows += reloaded.grid.rows;
+        records.append(*record);
+        taken.append({texts, lessons.size()});
+    }
+    auto writeTaken = [&](int count) {
+        Session state = shown;
+        state.grid.rows.resize(firstRow + count);
+        state.dictionary = dictionary.texts.mid(0, taken[count - 1].texts);
+        return writeWorkingFile(state, QString(), trial);
+    };
+    int count = taken.size();
+    if (count == 0)
+        return from;
+    mtls::WriteResult result = writeTaken(count);
+    // The first add to meet the string limit is the one of the record that did not fit.
+    if (result.refusal.kind == mtls::Refusal::StringLimit && result.refusedRow > firstRow)
+        result = writeTaken(count = result.refusedRow - firstRow);
+    if (result.refusal || mtls::tooLarge(result.bytes) ||
+        !writesBack(result, dictionary.texts.mid(0, taken[count - 1].texts + 1),
+                    records.mid(0, firstRow + count)))
+        return from;
+    if (!workingPath.isEmpty() && mtls::storeLibrary(workingPath, result))
+        return from;
+    for (int i = 0; i < taken[count - 1].lessons; ++i)
+        catalogue.record(lessons[i].key, lessons[i].value);
+    built.session = loadBytes(start, result.bytes, workingPath, catalogue).session;
+    built.hashLines += result.hashDebugLines;
+    return from + count;
+}
+
+} // namespace
+
 Step importModel(const Session& before, const QVector<PlannedMaterial>& plan,
                  const QString& workingPath, ShaderCatalogue& catalogue)
 {
@@ -337,16 +532,34 @@ Step importModel(const Session& before, const QVector<PlannedMaterial>& plan,
                                       "> Index Shaders).")
                            .arg(unknown)
                            .arg(plan.size());
-    for (const PlannedMaterial& material : plan) {
-        Step next =
-            addMaterial(built.session, material.name, material.shader, workingPath, catalogue);
-        if (!next.done()) {
-            built.refusal = next.refusal;
+    // Each add writes and reloads the whole library. After the first add (and any while the
+    // dictionary has the empty view's two rows, which the next write drops) the rest go in one
+    // write; where that stops, the next material is added by itself (mostly to be refused),
+    // and the rest go in one write again as long as that keeps taking materials.
+    bool worthTrying = true; // no try in one write yet, or the last one took materials
+    bool justTried = false;  // and no material was added by itself since
+    for (int next = 0; next < plan.size();) {
+        if (worthTrying && !justTried && next > 0 && built.session.dictionary.size() != 2) {
+            const int reached = addInOneWrite(built, plan, next, workingPath, catalogue);
+            justTried = true;
+            worthTrying = reached > next;
+            if (worthTrying) {
+                built.session.notice = notice;
+                next = reached;
+                continue;
+            }
+        }
+        Step step =
+            addMaterial(built.session, plan[next].name, plan[next].shader, workingPath, catalogue);
+        if (!step.done()) {
+            built.refusal = step.refusal;
             return built;
         }
-        built.session = std::move(next.session);
+        built.session = std::move(step.session);
         built.session.notice = notice;
-        built.hashLines += next.hashLines;
+        built.hashLines += step.hashLines;
+        ++next;
+        justTried = false;
     }
     return built;
 }

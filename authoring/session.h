@@ -110,7 +110,9 @@ struct ModelPlan {
 ModelPlan readModelPlan(const QString& path);
 
 // One add per planned material, in order. Stops at the first material that cannot be
-// written, with the state built up to it and that material's message.
+// written, with the state built up to it and that material's message. The adds after the
+// first are taken in one write of the library where that gives the same state, catalogue and
+// working file, so an import costs in proportion to its materials.
 Step importModel(const Session& before, const QVector<PlannedMaterial>& plan,
                  const QString& workingPath, ShaderCatalogue& catalogue);
 

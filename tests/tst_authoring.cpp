@@ -6,12 +6,14 @@
 #include "catalogue/shadercatalogue.h"
 #include "support/core/blockbuilder.h"
 #include "support/core/modelbuilder.h"
+#include "support/core/scratch.h"
 
 #include <QTemporaryDir>
 #include <QtTest>
 #include <memory>
 
 using namespace authoring;
+using testdata::generatedLibrary;
 using testdata::le32;
 using testsupport::ModelBuilder;
 
@@ -240,6 +242,76 @@ private slots:
         QVERIFY2(read.model, qPrintable(read.refusal.text));
         QCOMPARE(read.model->materials, QStringList{"Head"});
         QVERIFY(!read.model->damaged);
+    }
+
+    // Importing a model is one add after another: the same state, catalogue and refusal from
+    // the empty view or a library with a MODIFY pending, for plans of known and unknown
+    // shaders, repeated names, values a load shows where a parameter name may start, and a
+    // name at the string limit's last offset and one past it.
+    void importIsAddAfterAdd()
+    {
+        QTemporaryDir dir;
+        const QString working = dir.filePath("working.mtls"); // rewritten by each add
+        Step imported;
+        std::tuple<QStringList, mtls::MaterialGrid, QVector<int>, QByteArray> sides[2];
+        auto compare = [&](quint32 seed, bool fromLibrary, const QVector<PlannedMaterial>& plan) {
+            for (const bool whole : {true, false}) {
+                const QString file = dir.filePath(QString("%1-%2.ini").arg(seed).arg(whole));
+                auto catalogue = std::make_unique<ShaderCatalogue>(file);
+                QFile::remove(working);
+                catalogue->record("u", QString("1,%1,0").arg(seed % 15 + 1));
+                catalogue->record("v", "4");
+                catalogue->record("Params/y y::w", 2); // whose reload teaches yy::w
+                catalogue->record("Shaders/y y::w", QStringList{"u", "Global@9", "v", "Global@9"});
+                Step step{Session::cleared(), {}, {}, {}};
+                if (fromLibrary) // with a text of a space where a value may point
+                    step.session = loadBytes({}, generatedLibrary(seed), "l", *catalogue).session;
+                if (fromLibrary)
+                    step.session.dictionary = QStringList{"", "a b"} + step.session.dictionary;
+                step.session.swapPending = whole; // which the import drops first
+                if (whole)
+                    step = imported = importModel(step.session, plan, working, *catalogue);
+                for (const PlannedMaterial& m : whole ? QVector<PlannedMaterial>() : plan) {
+                    const Step next =
+                        addMaterial(step.session, m.name, m.shader, working, *catalogue);
+                    if ((step.refusal = next.refusal))
+                        break;
+                    step = {next.session, {}, step.hashLines + next.hashLines, {}};
+                    step.session.notice = imported.session.notice;
+                }
+                catalogue.reset();
+                const Session& s = step.session;
+                const QStringList texts{s.dictionary.join('|'), step.hashLines.join('|'),
+                                        s.currentFile, s.notice, step.refusal.text};
+                const QVector<int> numbers{s.swapPending, s.swapRow, s.cutRow, s.announceSave,
+                                           step.refusal.kind};
+                sides[whole] = {texts, s.grid, numbers,
+                                (s.loaded ? s.loaded->source : "-") + testfiles::readFile(file) +
+                                    testfiles::readFile(working)};
+            }
+            QVERIFY2(sides[0] == sides[1], qPrintable(QString("seed %1").arg(seed)));
+        };
+        const QStringList names{"q", "B", "mat", "z", "c d", "Hüt", "u", "", "ab", QChar(0xD800)};
+        const QStringList shaders{"yCS_gear::Normal", "u::v", "z", "y y::w", "yy::w"};
+        for (quint32 seed = 0; seed < 300; ++seed) {
+            QRandomGenerator r(seed);
+            QVector<PlannedMaterial> plan(r.bounded(1, 12));
+            for (PlannedMaterial& m : plan)
+                m = {names[r.bounded(names.size())], shaders[r.bounded(shaders.size())]};
+            compare(seed, seed % 2, plan);
+        }
+        compare(2010, true, {{"a", "y y::w"}, {"ab", "z"}}); // "a b" shown, "ab" comes after
+        // From the empty view, the last material's texts but its name stand before it and its
+        // name starts at 65534, the last offset a name may take, then at 65535.
+        for (const int past : {0, 1}) {
+            QVector<PlannedMaterial> plan(262, {"", "u::v"});
+            for (int i = 0; i < 262; ++i)
+                plan[i].name = QString::number(i).rightJustified(i ? 250 : 252 + past, 'n');
+            plan[1] = {"q", "yy::w"};
+            plan[261] = {"t", past ? "y y::w" : "u::v"};
+            compare(1000 + past, false, plan);
+            QCOMPARE(int(imported.refusal.kind), past ? int(mtls::Refusal::StringLimit) : 0);
+        }
     }
 
     // Record-if-absent, read back from memory, from the file, and from the file reopened.
