@@ -194,8 +194,6 @@ Step addMaterial(const Session& before, const QString& name, const QString& shad
     Step reloaded = loadBytes(session, result.bytes, workingPath, catalogue);
     if (!reloaded.done())
         return refused(before, reloaded.refusal);
-    // The working file is no file of the user's: a save has nothing to compare with it.
-    reloaded.session.loaded->source.clear();
     reloaded.hashLines = result.hashDebugLines;
     return reloaded;
 }
