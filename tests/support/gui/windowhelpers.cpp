@@ -22,6 +22,15 @@ QStringList rowTexts(const QTableWidget* table, int row)
     return texts;
 }
 
+QStringList tableRows(const QTableWidget* table)
+{
+    QStringList rows;
+    for (int r = 0; r < table->rowCount(); ++r)
+        rows << QLatin1String(qobject_cast<QPushButton*>(table->cellWidget(r, 1)) ? "B" : "") +
+                    rowTexts(table, r).join(QLatin1Char('|'));
+    return rows;
+}
+
 QString libraryLine(const MainWindow& w)
 {
     const QString line = w.findChild<QLabel*>(QStringLiteral("libraryStatus"))->text();
@@ -42,11 +51,7 @@ QStringList shown(const MainWindow& w)
         QString hidden;
         for (int c = 0; c < table->columnCount(); ++c)
             hidden += table->isColumnHidden(c) ? QLatin1Char('-') : QLatin1Char('+');
-        seen << hidden;
-        for (int r = 0; r < table->rowCount(); ++r)
-            seen.append(
-                QLatin1String(qobject_cast<QPushButton*>(table->cellWidget(r, 1)) ? "B" : "") +
-                rowTexts(table, r).join(QLatin1Char('|')));
+        seen << hidden << tableRows(table);
     }
     return seen;
 }
@@ -71,6 +76,28 @@ QString AnsweredWindow::open(const QString& path, const QByteArray& bytes)
         qFatal("cannot write %s", qPrintable(full));
     call(w, "open_mtl", full);
     return full;
+}
+
+ScratchWindow::ScratchWindow()
+    : materials(w.findChild<QTableWidget*>(QStringLiteral("ExternalTable"))),
+      dictionary(w.findChild<QTableWidget*>(QStringLiteral("OriginalTable")))
+{
+}
+
+QPushButton* ScratchWindow::button(int row) const
+{
+    return qobject_cast<QPushButton*>(materials->cellWidget(row, 1));
+}
+
+QString ScratchWindow::messages() const
+{
+    QStringList texts;
+    for (const ModalAnswerer::Message& m : answers.messages())
+        texts << m.title + QLatin1String(": ") + m.text;
+    // The files' names remain, whichever separators the system shows.
+    return texts.join(QLatin1Char('\n'))
+        .remove(QDir::toNativeSeparators(QDir::currentPath() + QLatin1Char('/')))
+        .remove(QDir::currentPath() + QLatin1Char('/'));
 }
 
 } // namespace testwindow

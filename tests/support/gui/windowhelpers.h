@@ -6,12 +6,17 @@
 #include "support/gui/modalanswerer.h"
 
 #include <QByteArray>
+#include <QPushButton>
 #include <QString>
 #include <QStringList>
-
-class QTableWidget;
+#include <QTableWidget>
 
 namespace testwindow {
+
+using testfiles::readFile;
+using testfiles::ScratchDirectory;
+using testfiles::systemWords;
+using testfiles::writeFile;
 
 // Runs a slot of the window by name, with QString arguments, as a signal connected to it would.
 template <typename... Texts> void call(MainWindow& window, const char* slot, const Texts&... texts)
@@ -23,6 +28,8 @@ template <typename... Texts> void call(MainWindow& window, const char* slot, con
 
 // Texts of one row, "<none>" for a cell without an item.
 QStringList rowTexts(const QTableWidget* table, int row);
+// Every row of a table, its texts "|" apart, after a "B" when it has its MODIFY button.
+QStringList tableRows(const QTableWidget* table);
 // The status bar's line about the library shown, then a transient message after it, if any.
 QString libraryLine(const MainWindow& window);
 // Everything the window shows of a library: its file, the captions, the status line and the
@@ -42,9 +49,16 @@ struct AnsweredWindow {
     bool activated();
 };
 
-using testfiles::readFile;
-using testfiles::ScratchDirectory;
-using testfiles::systemWords;
-using testfiles::writeFile;
+// An answered window in a scratch folder that is the current directory from before the window
+// is made until after it has gone.
+struct ScratchWindow : ScratchDirectory, AnsweredWindow {
+    QTableWidget* const materials;
+    QTableWidget* const dictionary;
+    ScratchWindow();
+    QPushButton* button(int row) const; // the row's MODIFY
+    QString rows() const { return tableRows(materials).join('\n'); }
+    // The boxes shown, "title: text" each, the files named relative to the scratch folder.
+    QString messages() const;
+};
 
 } // namespace testwindow
