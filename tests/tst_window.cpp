@@ -7,6 +7,7 @@
 #include "mtls/block.h"
 #include "support/core/blockbuilder.h"
 #include "support/core/modelbuilder.h"
+#include "support/core/rows.h"
 #include "support/gui/modalanswerer.h"
 #include "support/gui/windowhelpers.h"
 #include "ui_mainwindow.h"
@@ -17,6 +18,8 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QMimeData>
+#include <QScopeGuard>
+#include <QStandardPaths>
 #include <QStatusBar>
 #include <QUndoStack>
 #include <QWindow>
@@ -77,6 +80,15 @@ QByteArray twoShaders()
                       {{at("gear_mat"), at("yCS_gear"), at("Normal"), {1, 2, 3, 4}, 1, {texture}},
                        {at("eye_mat"), at("yCS_eye"), at("Normal"), {5, 6, 7, 8}, 1, {texture}}});
 }
+
+// The names the program is started with, the file the window then shows ("" none) and the
+// warning it gave, answered with OK.
+const char* const Starts[][4] = {
+    {"library", "lib.mtls", "lib.mtls", ""},
+    {"several", "lib.mtls car.mdl", "lib.mtls", ""},
+    {"first missing", "gone.mtls lib.mtls", "",
+     "Cannot open file : No such file or directory\ngone.mtls: No such file or directory"},
+    {"none", "", "", ""}};
 
 void drop(QWidget* target, const QStringList& paths)
 {
@@ -588,6 +600,48 @@ private slots:
         }
         QTest::mouseClick(win.button(29999), Qt::LeftButton);
         QCOMPARE(win.w.swap_row, 29999);
+    }
+
+    void startedWithFiles_data() { testrows::addRows(Starts); }
+
+    void startedWithFiles()
+    {
+        QFETCH(int, row);
+        const QString opened = Starts[row][2], warned = systemWords(Starts[row][3]);
+        Window win;
+        QVERIFY(writeFile("lib.mtls", exampleBlock()));
+        win.w.show();
+        win.w.openFiles(QString(Starts[row][1]).split(' ', Qt::SkipEmptyParts));
+        QCOMPARE(win.messages(), warned.isEmpty() ? "" : "Warning: " + warned);
+        // Named relative to where the program was started, opened by its full name.
+        QCOMPARE(win.w.current_file, opened.isEmpty() ? opened : win.path(opened));
+        QCOMPARE(win.materials->rowCount(), opened.isEmpty() ? 2 : 1);
+    }
+
+    // The working file goes beside the program, or where the user's data goes when the program's
+    // folder cannot be written; adding and a model import go through it.
+    void workingFileWhereItCanBeWritten()
+    {
+        const auto reset = qScopeGuard([] { MainWindow::setProgramFolder({}); }); // after `win`
+        Window win;
+        testsupport::ModelBuilder car;
+        car.names({"J_Hips", "Eye_L", "Body"}).materials({1, 2}).end();
+        QVERIFY(writeFile("lib.mtls", exampleBlock()) && writeFile("car.mdl", car.build()));
+        const QString program = win.path("program");
+        MainWindow::setProgramFolder(program);
+        QVERIFY(QDir().mkdir(program) && MainWindow::previewPath() == program + "/mtlsView.bin");
+        // A plain file where the folder should be: no one, root included, can write into it.
+        QVERIFY(QDir().rmdir(program) && writeFile(program, "installed"));
+        const QString data = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+        const QString working = data + "/mtlsView.bin";
+        QVERIFY(QDir(data).removeRecursively() && MainWindow::previewPath() == working);
+        win.w.openFiles({"lib.mtls"});
+        call(win.w, "add_material", "Car_ALPHA", "yCS_gear::Normal");
+        QVERIFY(win.w.current_file == working &&
+                rowTexts(win.materials, 1).value(3) == "Car_ALPHA");
+        win.w.openFiles({"car.mdl"});
+        QVERIFY(win.w.current_file == working && win.materials->rowCount() == 2 &&
+                readFile(program) == "installed" && win.answers.messages().isEmpty());
     }
 };
 
