@@ -4,6 +4,7 @@
 #include "authoring/dialog.h"
 
 #include <QFileInfo>
+#include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
 #include <QStatusBar>
@@ -48,7 +49,7 @@ QStringList shown(const MainWindow& w)
         seen << w.findChild<QLabel*>(label)->text();
     for (const char* name : {"ExternalTable", "OriginalTable"}) {
         const auto* table = w.findChild<QTableWidget*>(name);
-        QString hidden;
+        QString hidden = table->horizontalHeader()->isHidden() ? QStringLiteral("no header ") : "";
         for (int c = 0; c < table->columnCount(); ++c)
             hidden += table->isColumnHidden(c) ? QLatin1Char('-') : QLatin1Char('+');
         seen << hidden << tableRows(table);

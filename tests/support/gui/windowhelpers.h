@@ -32,8 +32,8 @@ QStringList rowTexts(const QTableWidget* table, int row);
 QStringList tableRows(const QTableWidget* table);
 // The status bar's line about the library shown, then a transient message after it, if any.
 QString libraryLine(const MainWindow& window);
-// Everything the window shows of a library: its file, the captions, the status line and the
-// texts of both tables.
+// Everything the window shows of a library: its file, the captions, the status line, and of
+// both tables the header, the columns hidden and the texts.
 QStringList shown(const MainWindow& window);
 
 // A window whose modal boxes are answered and whose dialog and working file go with it (the
