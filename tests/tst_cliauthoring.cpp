@@ -15,6 +15,7 @@
 #include "ui_mainwindow.h"
 
 #include <QComboBox>
+#include <QStandardPaths>
 #include <QStatusBar>
 #include <QtTest>
 
@@ -65,6 +66,12 @@ const char* const Cases[][5] = {
     {"no type-4 before", "Characters/hero_01", Leading, "characters/hero_01/textures/", Match},
     {"moved, no type-4 before", "Props/hero_01", Leading, "props/hero_01/textures/", Other},
     {"no hashes", "Characters/hero_01", "colorMap normalMap", "characters/hero_01/textures/", ""}};
+
+static QString userCatalogue()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
+           "/lathrine/MTLs_Shaders.ini";
+}
 
 // Command lines run one after the other (";" between them) on the same files.
 const char* const Runs[][2] = {
@@ -141,7 +148,47 @@ private slots:
     }
     void cleanup() { scratch.reset(); }
 
-    void commandsMatchTheWindow_data() { testrows::addRows(Runs); }
+    // The current directory's catalogue when it is there, else the user's; --catalogue names
+    // mtls's own. The window and mtls name the same file and see what the other learnt.
+    void catalogueRule()
+    {
+        const char* rows[][3] = {{"here", "", "MTLs_Shaders.ini"},
+                                 {"", "", ""},
+                                 {"here", "other.ini", "other.ini"},
+                                 {"", "other.ini", "other.ini"}};
+        for (const auto& row : rows) {
+#ifdef Q_OS_WIN
+            if (!*row[2]) // Windows has no variable that moves a child's data folder to the test's
+                continue;
+#endif
+            ScratchDirectory scratch(*row[0] ? ScratchDirectory::CatalogueHere
+                                             : ScratchDirectory::UsersCatalogue);
+            QFile::remove(userCatalogue());
+            const QString used = *row[2] ? scratch.path(row[2]) : userCatalogue();
+            const QStringList option = *row[1] ? QStringList{"--catalogue", row[1]} : QStringList();
+            QVERIFY(writeFile("lib.mtls", exampleBlock()));
+            QCOMPARE(runTool(MTLS_BINARY, QStringList{"learn", "lib.mtls"} + option).status, 0);
+            QVERIFY(readFile(used).contains("yCS_gear"));
+            QCOMPARE(runTool(MTLS_BINARY, QStringList{"shaders"} + option).err,
+                     "catalogue: " + QDir::toNativeSeparators(used) + "\n");
+            if (*row[1])
+                continue;
+            AnsweredWindow win;
+            win.answers.expectMessage();
+            win.w.findChild<QAction*>("actionCatalogue")->trigger();
+            QCOMPARE(win.answers.messages().value(0).text,
+                     "The shader catalogue in use is " + QDir::toNativeSeparators(used) + ".");
+            win.w.ui->actionAdd_Material->trigger();
+            QCOMPARE(win.w.dialog->findChild<QComboBox*>()->itemText(0),
+                     QString("yCS_gear::Normal"));
+        }
+        QFile::remove(userCatalogue());
+    }
+
+    void commandsMatchTheWindow_data()
+    {
+        testrows::addRows(Runs);
+    }
 
     void commandsMatchTheWindow()
     {
@@ -257,7 +304,10 @@ private slots:
         }
     }
 
-    void judgedByEveryFace_data() { testrows::addRows(Cases); }
+    void judgedByEveryFace_data()
+    {
+        testrows::addRows(Cases);
+    }
 
     void judgedByEveryFace()
     {

@@ -4,6 +4,7 @@
 #include "app/mainwindow.h"
 #include "app/qv_qtablewidget.h"
 #include "authoring/dialog.h"
+#include "catalogue/shadercatalogue.h"
 #include "mtls/block.h"
 #include "support/core/blockbuilder.h"
 #include "support/core/modelbuilder.h"
@@ -16,8 +17,10 @@
 #include <QElapsedTimer>
 #include <QFontDatabase>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMessageBox>
 #include <QMimeData>
+#include <QProgressDialog>
 #include <QScopeGuard>
 #include <QStandardPaths>
 #include <QStatusBar>
@@ -69,16 +72,33 @@ bool exits(MainWindow& w)
     return quit;
 }
 
-// Two materials of two shaders, so that the catalogue knows both.
-QByteArray twoShaders()
+// A library of one material per name, the k-th of the shader "<name>_s::Normal" with the flag
+// words 4k + 1 to 4k + 4 and one texture.
+QByteArray libraryOf(const QStringList& names)
 {
-    const QStringList d{"gear_mat", "yCS_gear", "Normal", "colorMap",
-                        "tex_d",    "eye_mat",  "yCS_eye"};
-    auto at = [&d](const char* text) { return offsetOf(d, text); };
-    const auto texture = entry4(at("colorMap"), at("tex_d"));
-    return buildBlock(d,
-                      {{at("gear_mat"), at("yCS_gear"), at("Normal"), {1, 2, 3, 4}, 1, {texture}},
-                       {at("eye_mat"), at("yCS_eye"), at("Normal"), {5, 6, 7, 8}, 1, {texture}}});
+    QStringList dictionary{"Normal", "colorMap", "tex"};
+    for (const QString& name : names)
+        dictionary << name << name + "_s";
+    QVector<RawMaterial> materials;
+    for (const QString& name : names) {
+        const quint16 k = quint16(4 * materials.size());
+        materials.append({offsetOf(dictionary, name),
+                          offsetOf(dictionary, name + "_s"),
+                          0,
+                          {quint16(k + 1), quint16(k + 2), quint16(k + 3), quint16(k + 4)},
+                          1,
+                          {entry4(offsetOf(dictionary, "colorMap"), offsetOf(dictionary, "tex"))}});
+    }
+    return buildBlock(dictionary, materials);
+}
+
+QStringList menuTexts(const QMenu* menu)
+{
+    QStringList texts;
+    for (const QAction* action : menu->actions())
+        if (!action->isSeparator())
+            texts << QFileInfo(action->text()).fileName() + (action->isEnabled() ? "" : "-");
+    return texts;
 }
 
 // The names the program is started with, the file the window then shows ("" none) and the
@@ -257,10 +277,11 @@ private slots:
                  (QStringList{"noSuch", "Lonely", ""}));
 
         win.answers.expectChoice(QMessageBox::Discard);
-        win.open("two.mtls", twoShaders());
+        win.open("two.mtls", libraryOf({"gear_mat", "eye_mat"}));
         for (const int row : {1, 0}) {
             QTest::mouseClick(win.button(row), Qt::LeftButton);
-            QCOMPARE(win.shaders()->currentText(), row ? "yCS_eye::Normal" : "yCS_gear::Normal");
+            QCOMPARE(win.shaders()->currentText(),
+                     row ? "eye_mat_s::Normal" : "gear_mat_s::Normal");
             win.cancel();
         }
         win.open("odd.mtls", buildBlock({"m", "yCS_odd", "V"}, {{0, 2, 10, {}, 0, {}}}));
@@ -370,7 +391,7 @@ private slots:
                 QVERIFY(win.activated());
                 const QString other = win.path("other.mtls"), saved = win.path("saved.mtls");
                 QVERIFY(writeFile(other, exampleBlock()));
-                win.open("lib.mtls", twoShaders());
+                win.open("lib.mtls", libraryOf({"gear_mat", "eye_mat"}));
                 if (answer != None) {
                     win.materials->item(1, 3)->setText("renamed");
                     win.answers.expectChoice(answer == SaveCancelled ? QMessageBox::Save : answer);
@@ -422,7 +443,7 @@ private slots:
             Window win;
             QVERIFY(win.activated());
             if (step != "import")
-                win.open("lib.mtls", twoShaders());
+                win.open("lib.mtls", libraryOf({"gear_mat", "eye_mat"}));
             const QStringList before = shown(win.w);
             const QString rowsBefore = win.rows();
             QString text;
@@ -432,7 +453,7 @@ private slots:
             } else if (step == "add" || step == "replace") {
                 if (step == "replace")
                     QTest::mouseClick(win.button(1), Qt::LeftButton);
-                win.submit("Cap_ALPHA", "yCS_eye::Normal");
+                win.submit("Cap_ALPHA", "eye_mat_s::Normal");
                 text = (step == "add" ? "Add" : "Replace") + QString(" Cap_ALPHA");
             } else if (step == "delete") {
                 win.materials->selectRow(0);
@@ -489,7 +510,7 @@ private slots:
     {
         Window win;
         QVERIFY(win.activated());
-        win.open("lib.mtls", twoShaders());
+        win.open("lib.mtls", libraryOf({"gear_mat", "eye_mat"}));
         win.answers.expectMessage();
         win.w.ui->actionEnable_Cell_Edits->trigger();
         QString count = "1"; // the limits and one past them, and texts that are no number
@@ -613,6 +634,157 @@ private slots:
         win.w.openFiles({"car.mdl"});
         QVERIFY(win.w.current_file == working && win.materials->rowCount() == 2 &&
                 readFile(program) == "installed" && win.answers.messages().isEmpty());
+    }
+
+    // Every .mtls below the folder teaches the catalogue, links to folders are not followed,
+    // and the view stays as it was; Cancel in the folder dialog does nothing, Cancel part way
+    // keeps what was learnt up to then.
+    void indexShaders()
+    {
+        Window win;
+        QVERIFY(QDir().mkpath("game/sub/deep") && writeFile("game/a.mtls", libraryOf({"a", "b"})) &&
+                writeFile("game/sub/b.MTLS", libraryOf({"b", "c"})) &&
+                writeFile("game/sub/deep/cut.mtls", libraryOf({"d", "e"}).chopped(10)) &&
+                writeFile("game/notes.mtls", "not a library") && writeFile("game/x.txt", "") &&
+                QFile::link("..", "game/sub/loop"));
+        win.open("shown.mtls", exampleBlock());
+        const QStringList before = shown(win.w);
+        const QByteArray catalogue = readFile("MTLs_Shaders.ini");
+        win.answers.expectFileDialogCancel();
+        win.w.ui->actionIndex_Shaders->trigger();
+        QCOMPARE(readFile("MTLs_Shaders.ini"), catalogue);
+        for (const char* learnt : {"4 new shaders and 0 new parameter names", // shown: colorMap
+                                   "0 new shaders and 0 new parameter names"}) {
+            win.answers.expectFileDialog(win.path("game"));
+            win.answers.expectMessage();
+            win.w.ui->actionIndex_Shaders->trigger();
+            QCOMPARE(win.answers.messages().last().text,
+                     QString("Learnt %1 from 3 libraries. 1 files could not be read.").arg(learnt));
+        }
+        QCOMPARE(ShaderCatalogue().shaderNames(),
+                 (QStringList{"a_s::Normal", "b_s::Normal", "c_s::Normal", "d_s::Normal",
+                              "yCS_gear::Normal"}));
+        QCOMPARE(shown(win.w), before);
+        QVERIFY(QDir().mkdir("many"));
+        for (int i = 0; i < 40; ++i)
+            QVERIFY(writeFile(QString("many/%1.mtls").arg(i, 2, 10, QChar('0')),
+                              libraryOf({QString("s%1").arg(i)})));
+        QTimer canceller;
+        connect(&canceller, &QTimer::timeout, [] {
+            auto* progress = qobject_cast<QProgressDialog*>(QApplication::activeModalWidget());
+            if (progress && progress->value() >= 5)
+                progress->cancel();
+        });
+        canceller.start(0);
+        win.answers.expectFileDialog(win.path("many"));
+        win.answers.expectMessage();
+        win.w.ui->actionIndex_Shaders->trigger();
+        const int learnt = ShaderCatalogue().shaderNames().size() - 5;
+        QVERIFY2(learnt >= 5 && learnt < 40, qPrintable(QString::number(learnt)));
+        QCOMPARE(win.answers.messages().last().text,
+                 QString("Learnt %1 new shaders and 0 new parameter names from %1 libraries.")
+                     .arg(learnt));
+        QCOMPARE(win.answers.unexpected(), 0);
+    }
+
+    // Find hides the rows without the text and says how many are shown; every step still
+    // takes all rows.
+    void find()
+    {
+        Window win;
+        QVERIFY(win.activated());
+        win.open("lib.mtls", libraryOf({"hero_eye", "hero_jersey", "cap"}));
+        QTableWidget* materials = win.w.ui->ExternalTable;
+        auto* field = win.w.findChild<QLineEdit*>("filterField");
+        QTest::keyClick(&win.w, Qt::Key_F, Qt::ControlModifier);
+        QVERIFY(field->isVisible());
+        const struct {
+            const char* text;
+            const char* rows; // shown ones
+        } cases[] = {{"HERO", "01"}, {"eye", "0"}, {"_s", "012"}, {"nothing", ""}, {"", "012"}};
+        for (const auto& c : cases) {
+            field->setText(c.text);
+            QString rows;
+            for (int r = 0; r < 3; ++r)
+                if (!materials->isRowHidden(r))
+                    rows += QString::number(r);
+            QCOMPARE(rows, QString(c.rows));
+            QCOMPARE(libraryLine(win.w),
+                     *c.text ? QString("%1 of 3 materials shown.").arg(rows.size()) : "");
+        }
+        field->setText("eye");
+        QCoreApplication::processEvents();
+        QVERIFY(!materials->cellWidget(1, 1)->isVisible());
+        win.answers.expectFileDialog(win.path("saved.mtls"));
+        win.answers.expectMessage();
+        QTest::keyClick(&win.w, Qt::Key_S, Qt::ControlModifier);
+        QCOMPARE(mtls::decode(readFile("saved.mtls"))->materials.size(), 3);
+        QTest::keyClick(field, Qt::Key_Escape);
+        QVERIFY(!field->isVisible() && !materials->isRowHidden(1) && libraryLine(win.w).isEmpty());
+    }
+
+    // The last eight files opened or saved, most recent first; the dialogs start beside the
+    // library shown, else in the last folder used; the window's place is kept.
+    void rememberedBetweenRuns()
+    {
+        ScratchDirectory scratch;
+        QFile::remove(MainWindow::settingsPath());
+        QVERIFY(QDir().mkdir("d"));
+        {
+            AnsweredWindow win;
+            QCOMPARE(win.w.size(), QSize(1054, 675)); // a first run
+            for (int i = 0; i < 9; ++i)
+                win.open(QString("d/f%1.mtls").arg(i), exampleBlock());
+            auto* recent = win.w.findChild<QMenu*>("menuOpen_Recent");
+            QCOMPARE(menuTexts(recent).join(' '),
+                     QString("f8.mtls f7.mtls f6.mtls f5.mtls f4.mtls f3.mtls f2.mtls f1.mtls "
+                             "Clear Menu"));
+            win.open("d/f3.mtls");
+            QVERIFY(QFile::remove("d/f5.mtls"));
+            win.answers.expectMessage();
+            recent->actions().at(4)->trigger(); // f5, gone
+            QCOMPARE(win.answers.messages().value(0).text.section('\n', 0, 0),
+                     systemWords("Cannot open file : No such file or directory", "d/f5.mtls"));
+            QCOMPARE(menuTexts(recent).join(' '),
+                     QString("f3.mtls f8.mtls f7.mtls f6.mtls f4.mtls f2.mtls f1.mtls Clear Menu"));
+            win.answers.expectFileDialogCancel();
+            QTest::mouseClick(win.w.ui->MTL_Button_0, Qt::LeftButton);
+            QCOMPARE(win.answers.folder(), scratch.path("d"));
+            recent->actions().last()->trigger();
+            QCOMPARE(menuTexts(recent), QStringList{"Clear Menu-"});
+            win.w.show();
+            win.w.resize(900, 600);
+            QVERIFY(win.w.close());
+        }
+        AnsweredWindow again;
+        again.w.restoreRememberedGeometry();
+        QCOMPARE(again.w.size(), QSize(900, 600));
+        again.answers.expectFileDialogCancel();
+        QTest::mouseClick(again.w.ui->MTL_Button_0, Qt::LeftButton); // nothing shown
+        QCOMPARE(again.answers.folder(), scratch.path("d"));
+        QFile::remove(MainWindow::settingsPath());
+    }
+
+    // The library's line is permanent: a menu hint does not erase it; the catalogue's notice
+    // sits beside it, from whichever step first met a catalogue it cannot write.
+    void statusLines()
+    {
+        ScratchDirectory scratch(ScratchDirectory::UsersCatalogue);
+        QVERIFY(QDir().mkdir("MTLs_Shaders.ini"));
+        testsupport::ModelBuilder model;
+        QVERIFY(writeFile(
+            "car.mdl", model.names({"J_Hips", "Eye_L", "Body"}).materials({1, 2}).end().build()));
+        AnsweredWindow win;
+        QVERIFY(win.w.statusBar()->findChildren<QLabel*>("catalogueNotice").isEmpty());
+        win.open("car.mdl");
+        const QString line = libraryLine(win.w);
+        QVERIFY2(line.startsWith("2 of 2 materials got no parameters: their shaders are not in "
+                                 "the catalogue yet"),
+                 qPrintable(line));
+        QCOMPARE(win.w.statusBar()->findChildren<QLabel*>("catalogueNotice").size(), 1);
+        win.w.statusBar()->showMessage("a menu hint");
+        win.w.statusBar()->clearMessage();
+        QCOMPARE(libraryLine(win.w), line);
     }
 };
 
