@@ -39,7 +39,6 @@ constexpr qint64 ManyRowsMilliseconds = 20000;
 #endif
 
 struct Window : ScratchWindow {
-    QString captions() const { return shown(w).mid(3, 3).join('|'); }
     QLineEdit* nameField() const { return w.dialog->findChild<QLineEdit*>("lineEdit"); }
     QComboBox* shaders() const { return w.dialog->findChild<QComboBox*>("comboBox"); }
     // The dialog's button that reads "OK" is the one named "cancel", and the other way round.
@@ -140,20 +139,17 @@ private slots:
         Window win;
         win.open("rich.mtls", richBlock());
         QCOMPARE(win.w.current_file, win.open("gear.mtls", exampleBlock()));
-        QCOMPARE(win.captions(), QString("gear.mtls   |  Found 1 materials:|Items: 1   "));
-        QCOMPARE(QVector<int>({win.dictionary->rowCount(), win.dictionary->columnWidth(0),
-                               win.dictionary->columnWidth(1), win.materials->columnWidth(1),
+        QCOMPARE(shown(win.w).mid(3).join('\n'),
+                 QString("gear.mtls   \n  Found 1 materials:\nItems: 1   \n++++++++--------\n"
+                         "B0|<none>|yCS_gear|mat|1|Normal|colorMap|tex_d\n+++\n0|mat|0\n"
+                         "1|yCS_gear|4\n2|Normal|13\n3|colorMap|20\n4|tex_d|29"));
+        QCOMPARE(QVector<int>({win.dictionary->columnWidth(0), win.dictionary->columnWidth(1),
+                               win.materials->columnWidth(1),
                                win.materials->horizontalHeader()->maximumHeight()}),
-                 QVector<int>({5, 45, 170, 110, 30})); // the last column stretches
-        QCOMPARE(rowTexts(win.dictionary, 4).join('|'), QString("4|tex_d|29"));
-        QCOMPARE(win.rows(), QString("B0|<none>|yCS_gear|mat|1|Normal|colorMap|tex_d"));
-        QStringList headers;
-        for (const QTableWidget* table : {win.dictionary, win.materials})
-            for (int c = 0; c < table->columnCount(); ++c)
-                headers << table->horizontalHeaderItem(c)->text() +
-                               (table->isColumnHidden(c) ? "-" : "");
-        QCOMPARE(headers.join('|'), QString("  Index|Item|Offset|  Index| |Main Shader|Model_ID|"
-                                            "SubMtls #|P0|P1|P2|P3-|P4-|P5-|P6-|P7-|P8-|P9-|P10-"));
+                 QVector<int>({45, 170, 110, 30})); // the last column stretches
+        QCOMPARE(win.materials->horizontalHeaderItem(5)->text() +
+                     win.materials->horizontalHeaderItem(15)->text(),
+                 QString("P0P10"));
         QStringList found; // the dictionary slot: a string by its offset, else ""
         for (const int offset : {0, 29, 14, 35})
             QMetaObject::invokeMethod(&win.w, "MTLDictionary", Qt::DirectConnection,
@@ -287,15 +283,12 @@ private slots:
         QAction* remove = win.w.findChild<QAction*>("actionDelete_Material");
         remove->trigger(); // nothing selected
         QCOMPARE(libraryLine(win.w), QString("Select the materials to delete."));
-        const QString rows = win.rows();
-        win.materials->selectAll();
+        win.materials->selectAll(); // undone in the undo tests below
         remove->trigger();
-        QCOMPARE(win.rows() + win.captions(),
+        QCOMPARE(win.rows() + shown(win.w).mid(3, 3).join('|'),
                  QString("two.mtls   |  Found 0 materials:|Items: 0   "));
         QCOMPARE(win.w.findChild<QAction*>("actionUndo")->text(),
                  QString("Undo Delete 2 Materials"));
-        win.w.findChild<QAction*>("actionUndo")->trigger();
-        QCOMPARE(win.rows(), rows);
     }
 
     // Nothing to save is said, by the button and by a save from elsewhere, with no file dialog;
@@ -492,9 +485,6 @@ private slots:
                 QVERIFY2(!win.w.isWindowModified() && win.rows() == rowsAfter, qPrintable(step));
             }
             QVERIFY(!bytes[0].isEmpty() && bytes[0] == bytes[1]);
-            QCOMPARE(win.answers.fileDialogs().last(),
-                     (ModalAnswerer::Message{"Save MTLs File as", "2K23 MTLs (*.mtls)"}));
-            QCOMPARE(win.answers.messages().last().text, QString("File Saved Successfully."));
             QVERIFY(!win.w.announce_save); // a later working write says nothing
         }
     }
@@ -688,7 +678,6 @@ private slots:
         Window win;
         QVERIFY(win.activated());
         win.open("lib.mtls", libraryOf({"hero_eye", "hero_jersey", "cap"}));
-        QTableWidget* materials = win.w.ui->ExternalTable;
         auto* field = win.w.findChild<QLineEdit*>("filterField");
         QTest::keyClick(&win.w, Qt::Key_F, Qt::ControlModifier);
         QVERIFY(field->isVisible());
@@ -700,7 +689,7 @@ private slots:
             field->setText(c.text);
             QString rows;
             for (int r = 0; r < 3; ++r)
-                if (!materials->isRowHidden(r))
+                if (!win.materials->isRowHidden(r))
                     rows += QString::number(r);
             QCOMPARE(rows, QString(c.rows));
             QCOMPARE(libraryLine(win.w),
@@ -708,13 +697,14 @@ private slots:
         }
         field->setText("eye");
         QCoreApplication::processEvents();
-        QVERIFY(!materials->cellWidget(1, 1)->isVisible());
+        QVERIFY(!win.materials->cellWidget(1, 1)->isVisible());
         win.answers.expectFileDialog(win.path("saved.mtls"));
         win.answers.expectMessage();
         QTest::keyClick(&win.w, Qt::Key_S, Qt::ControlModifier);
         QCOMPARE(mtls::decode(readFile("saved.mtls"))->materials.size(), 3);
         QTest::keyClick(field, Qt::Key_Escape);
-        QVERIFY(!field->isVisible() && !materials->isRowHidden(1) && libraryLine(win.w).isEmpty());
+        QVERIFY(!field->isVisible() && !win.materials->isRowHidden(1) &&
+                libraryLine(win.w).isEmpty());
     }
 
     // The last eight files opened or saved, most recent first; the dialogs start beside the

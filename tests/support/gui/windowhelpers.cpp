@@ -90,7 +90,7 @@ QPushButton* ScratchWindow::button(int row) const
     return qobject_cast<QPushButton*>(materials->cellWidget(row, 1));
 }
 
-QString ScratchWindow::messages() const
+QString AnsweredWindow::messages() const
 {
     QStringList texts;
     for (const ModalAnswerer::Message& m : answers.messages())

@@ -47,6 +47,8 @@ struct AnsweredWindow {
     QString open(const QString& path, const QByteArray& bytes = QByteArray());
     // Shows the window and makes it the active one, as keys need: false when it never was.
     bool activated();
+    // The boxes shown, "title: text" each, the files named relative to the current folder.
+    QString messages() const;
 };
 
 // An answered window in a scratch folder that is the current directory from before the window
@@ -57,8 +59,6 @@ struct ScratchWindow : ScratchDirectory, AnsweredWindow {
     ScratchWindow();
     QPushButton* button(int row) const; // the row's MODIFY
     QString rows() const { return tableRows(materials).join('\n'); }
-    // The boxes shown, "title: text" each, the files named relative to the scratch folder.
-    QString messages() const;
 };
 
 } // namespace testwindow
