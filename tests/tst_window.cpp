@@ -1,7 +1,5 @@
 // The editor as a user drives it: the form, opening libraries and models, adding and swapping
 // materials, saving, drops, and the messages each of these shows.
-#include "app/ext_2.h"
-#include "app/qv_qtablewidget.h"
 #include "authoring/dialog.h"
 #include "catalogue/shadercatalogue.h"
 #include "mtls/block.h"
@@ -94,21 +92,54 @@ QStringList menuTexts(const QMenu* menu)
     return texts;
 }
 
-// The names the program is started with, the file the window then shows ("" none) and the
-// warning it gave, answered with OK.
-const char* const Starts[][4] = {
-    {"library", "lib.mtls", "lib.mtls", ""},
-    {"several", "lib.mtls car.mdl", "lib.mtls", ""},
-    {"first missing", "gone.mtls lib.mtls", "",
-     "Cannot open file : No such file or directory\ngone.mtls: No such file or directory"},
-    {"none", "", "", ""}};
+// Every way to an open: the name the open dialog gives, the names the program is started with
+// (relative to where it started), a drop on the window or on either table. Then the warning,
+// answered with OK, and the file shown after it ("": none). good.mtls is shown before: a refused
+// library leaves it, a refused model has cleared it. bad* files hold no library, ex* ones the
+// example, gone* are not there.
+const char* const Opens[][5] = {
+    {"empty", "open", "bad.mtls", "Invalid File\nbad.mtls: the file is empty", "good.mtls"},
+    {"missing model", "open", "gone.mdl",
+     "Cannot open file : No such file or directory\ngone.mdl: No such file or directory",
+     "good.mtls"},
+    {"a library named as a model", "open", "ex.MDL",
+     "Invalid File\nex.MDL: not a model file: it starts with 4D 54 4C 73, not 4D 44 4C 21 "
+     "(\"MDL!\")",
+     ""},
+    {"a model's name inside", "open", "ex.mdl.mtls", "", "ex.mdl.mtls"},
+    {"too large", "open", "many.mtls",
+     "This library is too large to show: 4 dictionary strings and 200,000 materials of 16 "
+     "columns; the editor shows at most 3,000,000 cells.",
+     "good.mtls"},
+    {"started with a library", "start", "ex.mtls", "", "ex.mtls"},
+    {"started with several", "start", "ex.mtls car.mdl", "", "ex.mtls"},
+    {"started with a missing one first", "start", "gone.mtls ex.mtls",
+     "Cannot open file : No such file or directory\ngone.mtls: No such file or directory",
+     "good.mtls"},
+    {"started with none", "start", "", "", "good.mtls"},
+    // The tables take the first file, whatever it is; the window the first library.
+    {"dropped on the dictionary", "dictionary", "bad_b.mdl bad_a.MTLS bad_c.mtls",
+     "Invalid File\nbad_b.mdl: not a model file: it starts with 6E 6F 74 20, not 4D 44 4C 21 "
+     "(\"MDL!\")",
+     ""},
+    {"dropped on the materials", "materials", "bad_b.mdl bad_a.MTLS bad_c.mtls",
+     "Invalid File\nbad_b.mdl: not a model file: it starts with 6E 6F 74 20, not 4D 44 4C 21 "
+     "(\"MDL!\")",
+     ""},
+    {"dropped on the window", "window", "bad_a.MTLS bad_c.mtls gone.mtls",
+     "Invalid File\nbad_c.mtls: not an MTLs block: it starts with 6E 6F 74 20, not 4D 54 4C 73 "
+     "(\"MTLs\")",
+     "good.mtls"},
+    {"dropped with no library", "window", "bad_a.MTLS https://example.org/a.mtls bad_b.mdl", "",
+     "good.mtls"}};
 
 void drop(QWidget* target, const QStringList& paths)
 {
     QMimeData mime;
     QList<QUrl> urls;
     for (const QString& path : paths)
-        urls << (path.startsWith("http") ? QUrl(path) : QUrl::fromLocalFile(path));
+        urls << (path.startsWith("http") ? QUrl(path)
+                                         : QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath()));
     mime.setUrls(urls);
     QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(target, &enter);
@@ -163,46 +194,40 @@ private slots:
         QVERIFY(win.materials->isColumnHidden(5) && !win.materials->isColumnHidden(4));
     }
 
-    // What is not a library, or is too large to show, leaves the view and the catalogue as they
-    // were; a model name goes to the import.
-    void openRefused()
+    void opens_data() { testrows::addRows(Opens); }
+
+    void opens()
     {
-        const QString large = "This library is too large to show: %1; the editor shows at most "
-                              "3,000,000 cells.";
-        const RawMaterial empty{0, 4, 8, {}, 0, {}};
-        const struct {
-            const char* name;
-            QByteArray bytes;
-            QString message, shows;
-        } cases[] = {
-            {"bad.mtls", "", "Invalid File\nbad.mtls: the file is empty", "good.mtls"},
-            {"bad.mdl",
-             {},
-             "Cannot open file : No such file or directory\nbad.mdl: No such file or directory",
-             "good.mtls"},
-            {"a.MDL", exampleBlock(),
-             "Invalid File\na.MDL: not a model file: it starts with 4D 54 4C 73, not 4D 44 4C 21 "
-             "(\"MDL!\")",
-             ""},
-            {"a.mdl.mtls", exampleBlock(), "", "a.mdl.mtls"},
-            {"many.mtls",
-             buildBlock({"mat", "yCS", "Normal", "tex"}, QVector<RawMaterial>(200000, empty)),
-             large.arg("4 dictionary strings and 200,000 materials of 16 columns"), "good.mtls"}};
-        for (const auto& c : cases) {
-            Window win;
-            win.open("good.mtls", exampleBlock());
-            const QStringList before = shown(win.w);
-            const QByteArray catalogue = readFile("MTLs_Shaders.ini");
-            if (!c.message.isEmpty())
-                win.answers.expectMessage();
-            win.open(c.name, c.bytes);
-            QCOMPARE(win.messages(),
-                     c.message.isEmpty() ? "" : "Warning: " + systemWords(c.message));
-            QVERIFY(c.shows != "good.mtls" || shown(win.w) == before);
-            QCOMPARE(win.w.current_file, c.shows.isEmpty() ? "" : win.path(c.shows));
-            QCOMPARE(win.materials->rowCount(), c.shows.isEmpty() ? 2 : 1);
-            QVERIFY(!catalogue.isEmpty() && readFile("MTLs_Shaders.ini") == catalogue);
-        }
+        QFETCH(int, row);
+        const QString way = Opens[row][1], shows = Opens[row][4];
+        const QStringList names = QString(Opens[row][2]).split(' ', Qt::SkipEmptyParts);
+        const QString warned = systemWords(Opens[row][3]);
+        Window win;
+        for (const char* name : {"good.mtls", "ex.mtls", "ex.MDL", "ex.mdl.mtls"})
+            QVERIFY(writeFile(name, exampleBlock()));
+        for (const char* name : {"bad_b.mdl", "bad_a.MTLS", "bad_c.mtls"})
+            QVERIFY(writeFile(name, "not a library"));
+        QVERIFY(writeFile("bad.mtls", ""));
+        if (names.contains("many.mtls"))
+            QVERIFY(writeFile("many.mtls", buildBlock({"mat", "yCS", "Normal", "tex"},
+                                                      QVector<RawMaterial>(200000, {0, 4, 8}))));
+        win.open("good.mtls");
+        const QStringList before = shown(win.w);
+        const QByteArray catalogue = readFile("MTLs_Shaders.ini");
+        if (way == "open")
+            win.open(names[0]);
+        else if (way == "start")
+            win.w.openFiles(names);
+        else
+            drop(way == "window"       ? win.w.ui->groupBox
+                 : way == "dictionary" ? win.dictionary->viewport()
+                                       : win.materials->viewport(),
+                 names);
+        QCOMPARE(win.messages(), warned.isEmpty() ? "" : "Warning: " + warned);
+        QVERIFY(shows != "good.mtls" || shown(win.w) == before);
+        QCOMPARE(win.w.current_file, shows.isEmpty() ? "" : win.path(shows));
+        QCOMPARE(win.materials->rowCount(), shows.isEmpty() ? 2 : 1);
+        QVERIFY(!catalogue.isEmpty() && readFile("MTLs_Shaders.ini") == catalogue);
     }
 
     // The dialog refuses an empty name, and any name while no shader is learnt. OK appends a row;
@@ -308,31 +333,6 @@ private slots:
             QCOMPARE(win.messages(), "Warning: " + QString(c[1]));
             QVERIFY(win.answers.fileDialogs().isEmpty() && shown(win.w) == before);
         }
-    }
-
-    void drops()
-    {
-        Window win;
-        QStringList paths, heard;
-        for (const char* name : {"bad_b.mdl", "bad_a.MTLS", "bad_c.mtls"})
-            QVERIFY(writeFile(*paths.insert(paths.end(), win.path(name)), "not a library"));
-        connect(static_cast<ext_2*>(win.dictionary), &ext_2::clicked3,
-                [&](const QString& p) { heard << "d:" + QFileInfo(p).fileName(); });
-        connect(static_cast<qv_qtablewidget*>(win.materials), &qv_qtablewidget::clicked,
-                [&](const QString& p) { heard << "m:" + QFileInfo(p).fileName(); });
-        // The tables take the first file, whatever it is; the window the first library.
-        drop(win.dictionary->viewport(), paths);
-        drop(win.materials->viewport(), paths);
-        QCOMPARE(heard, (QStringList{"d:bad_b.mdl", "m:bad_b.mdl"}));
-        drop(win.w.ui->groupBox, paths.mid(1) + QStringList{win.path("gone.mtls")});
-        drop(win.w.ui->groupBox, {paths[1], "https://example.org/a.mtls", paths[0]});
-        QStringList tried; // the wording is the open's own
-        for (const ModalAnswerer::Message& m : win.answers.messages())
-            tried << QString(m.text)
-                         .remove(QDir::toNativeSeparators(QDir::currentPath() + '/'))
-                         .section(':', 0, 0);
-        QCOMPARE(tried, (QStringList{"Invalid File\nbad_b.mdl", "Invalid File\nbad_b.mdl",
-                                     "Invalid File\nbad_c.mtls"}));
     }
 
     void viewCommands()
@@ -576,22 +576,6 @@ private slots:
         }
         QTest::mouseClick(win.button(29999), Qt::LeftButton);
         QCOMPARE(win.w.swap_row, 29999);
-    }
-
-    void startedWithFiles_data() { testrows::addRows(Starts); }
-
-    void startedWithFiles()
-    {
-        QFETCH(int, row);
-        const QString opened = Starts[row][2], warned = systemWords(Starts[row][3]);
-        Window win;
-        QVERIFY(writeFile("lib.mtls", exampleBlock()));
-        win.w.show();
-        win.w.openFiles(QString(Starts[row][1]).split(' ', Qt::SkipEmptyParts));
-        QCOMPARE(win.messages(), warned.isEmpty() ? "" : "Warning: " + warned);
-        // Named relative to where the program was started, opened by its full name.
-        QCOMPARE(win.w.current_file, opened.isEmpty() ? opened : win.path(opened));
-        QCOMPARE(win.materials->rowCount(), opened.isEmpty() ? 2 : 1);
     }
 
     // The working file goes beside the program, or where the user's data goes when the program's
