@@ -311,32 +311,17 @@ private slots:
                  QString("Undo Delete 2 Materials"));
     }
 
-    // Nothing to save is said, by the button and by a save from elsewhere, with no file dialog;
-    // saves that write are met with Ctrl+S below, after each undoable step and in the questions.
-    void saveNothing()
-    {
-        const char* cases[][2] = {
-            {"on_pushButton_2_clicked", "No MTL data loaded. Load/add a Material to save file."},
-            {"rebuild_mtl", "No MTL data loaded."}};
-        for (const auto& c : cases) {
-            Window win;
-            if (*c[0] == 'r')
-                win.open("in.mtls", buildBlock({"a", "b"}, {}));
-            const QStringList before = shown(win.w);
-            win.answers.expectMessage();
-            call(win.w, c[0]);
-            QCOMPARE(win.messages(), "Warning: " + QString(c[1]));
-            QVERIFY(win.answers.fileDialogs().isEmpty() && shown(win.w) == before);
-        }
-    }
-
+    // The working write takes the tables as they stand and says when it cannot write; Clear View
+    // leaves a fresh view with nothing to save and no swap pending.
     void viewCommands()
     {
         Window win;
         const QStringList fresh = shown(win.w);
+        win.open("empty.mtls", buildBlock({"a", "b"}, {})); // nothing to save
+        call(win.w, "rebuild_mtl");
         win.open("lib.mtls", exampleBlock());
         win.w.swap_pending = true;
-        win.w.ui->actionIndex_Shaders->trigger();
+        win.w.ui->actionIndex_Shaders->trigger(); // its folder dialog is closed
         win.materials->removeColumn(1); // as the caller does: the tables are written as they stand
         call(win.w, "rebuild_mtltempFile", win.path("working.bin"));
         win.answers.expectMessage(); // a working file that cannot be written is not saved
@@ -351,6 +336,13 @@ private slots:
         win.w.ui->actionQueue_All->trigger();
         QCOMPARE(shown(win.w).mid(3), fresh.mid(3)); // but "modified": Clear View can be undone
         QVERIFY(win.w.current_file.isEmpty() && !win.w.swap_pending); // the MODIFY went with it
+        // Nothing to save is said, by the button and by a save from elsewhere, with no dialog.
+        call(win.w, "on_pushButton_2_clicked");
+        QVERIFY(win.answers.fileDialogs().size() == 1 && shown(win.w).mid(3) == fresh.mid(3));
+        QVERIFY2(win.messages().startsWith("Warning: No MTL data loaded.\n") &&
+                     win.messages().endsWith("\nWarning: No MTL data loaded. Load/add a Material "
+                                             "to save file."),
+                 qPrintable(win.messages()));
         call(win.w, "add_material", "m", "noSuch");
         QCOMPARE(win.materials->rowCount(), 1);
     }
