@@ -583,8 +583,7 @@ private slots:
         QVERIFY(QDir(data).removeRecursively() && MainWindow::previewPath() == working);
         win.w.openFiles({"lib.mtls"});
         call(win.w, "add_material", "Car_ALPHA", "yCS_gear::Normal");
-        QVERIFY(win.w.current_file == working &&
-                rowTexts(win.materials, 1).value(3) == "Car_ALPHA");
+        QVERIFY(win.w.current_file == working && win.materials->item(1, 3)->text() == "Car_ALPHA");
         win.w.openFiles({"car.mdl"});
         QVERIFY(win.w.current_file == working && win.materials->rowCount() == 2 &&
                 readFile(program) == "installed" && win.answers.messages().isEmpty());

@@ -13,22 +13,18 @@
 
 namespace testwindow {
 
-QStringList rowTexts(const QTableWidget* table, int row)
-{
-    QStringList texts;
-    for (int c = 0; c < table->columnCount(); ++c)
-        texts.append(table->item(row, c) ? table->item(row, c)->text() : QStringLiteral("<none>"));
-    while (!texts.isEmpty() && texts.last() == QLatin1String("<none>"))
-        texts.removeLast();
-    return texts;
-}
-
 QStringList tableRows(const QTableWidget* table)
 {
     QStringList rows;
-    for (int r = 0; r < table->rowCount(); ++r)
+    for (int r = 0; r < table->rowCount(); ++r) {
+        QStringList texts;
+        for (int c = 0; c < table->columnCount(); ++c)
+            texts << (table->item(r, c) ? table->item(r, c)->text() : QStringLiteral("<none>"));
+        while (!texts.isEmpty() && texts.last() == QLatin1String("<none>"))
+            texts.removeLast();
         rows << QLatin1String(qobject_cast<QPushButton*>(table->cellWidget(r, 1)) ? "B" : "") +
-                    rowTexts(table, r).join(QLatin1Char('|'));
+                    texts.join(QLatin1Char('|'));
+    }
     return rows;
 }
 

@@ -26,9 +26,8 @@ template <typename... Texts> void call(MainWindow& window, const char* slot, con
         qFatal("no slot %s with %d texts", slot, int(sizeof...(texts)));
 }
 
-// Texts of one row, "<none>" for a cell without an item.
-QStringList rowTexts(const QTableWidget* table, int row);
-// Every row of a table, its texts "|" apart, after a "B" when it has its MODIFY button.
+// Every row of a table, its texts "|" apart ("<none>" for a cell without an item, none after
+// the last item), after a "B" when it has its MODIFY button.
 QStringList tableRows(const QTableWidget* table);
 // The status bar's line about the library shown, then a transient message after it, if any.
 QString libraryLine(const MainWindow& window);
