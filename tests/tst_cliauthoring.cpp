@@ -523,9 +523,8 @@ private slots:
         QFETCH(int, row);
         const QString folder = Cases[row][1], verdict = Cases[row][4];
         const QString home = verdict == "placeholder" ? "" : "Characters/hero_01/Textures/";
-        ScratchDirectory scratch;
-        const QString file = scratch.path(folder + "/body.mtls");
-        const QString dir = QString(Cases[row][3]).replace("%1", scratch.path("").toLower());
+        const QString file = scratch->path(folder + "/body.mtls");
+        const QString dir = QString(Cases[row][3]).replace("%1", scratch->path("").toLower());
         QStringList textures;
         QVERIFY(QDir().mkpath(folder) && writeFile(file, library(home, Cases[row][2], textures)));
 
@@ -565,7 +564,7 @@ private slots:
         // the line, and a failed load leaves it with the library it is about.
         AnsweredWindow window; // its answerer closes the boxes of the failed loads
         const auto open = [&](const QString& name) {
-            window.w.openFiles({QDir::toNativeSeparators(scratch.path(folder + "/" + name))});
+            window.w.openFiles({QDir::toNativeSeparators(scratch->path(folder + "/" + name))});
             return libraryLine(window.w);
         };
         QVERIFY(writeFile(folder + "/cut.mtls", library(home, Cases[row][2], textures, 3)) &&
