@@ -396,9 +396,7 @@ private slots:
                          answer == None
                              ? QString()
                              : "Unsaved Changes: Save changes to lib.mtls before " + subject + "?");
-                QCOMPARE(QFile::exists(saved), answer == QMessageBox::Save);
-                QVERIFY(answer != QMessageBox::Save ||
-                        mtls::decode(readFile(saved))->dictionaryTexts().contains("renamed"));
+                QCOMPARE(readFile(saved).contains("renamed"), answer == QMessageBox::Save);
             }
     }
 
