@@ -204,8 +204,9 @@ private slots:
             QVERIFY(writeFile(name, "not a library"));
         QVERIFY(writeFile("bad.mtls", ""));
         if (names.contains("many.mtls"))
-            QVERIFY(writeFile("many.mtls", buildBlock({"mat", "yCS", "Normal", "tex"},
-                                                      QVector<RawMaterial>(200000, {0, 4, 8}))));
+            QVERIFY(writeFile("many.mtls",
+                              buildBlock({"mat", "yCS", "Normal", "tex"},
+                                         QVector<RawMaterial>(200000, {0, 4, 8, {}, 0, {}}))));
         win.open("good.mtls");
         const QStringList before = shown(win.w);
         const QByteArray catalogue = readFile("MTLs_Shaders.ini");
