@@ -151,20 +151,17 @@ const char* const Rows[][5] = {
     {"info", "$M info ex.mtls", "0",
      "ex.mtls: 1 materials, 5 strings, 35 dictionary bytes, 1 shaders: yCS_gear::Normal\n"},
     {"dump", "$M dump ex.mtls", "0",
-     "MTLs Dictionary: 5 strings, 35 bytes\n  Index  Offset  Item\n      0       0  \"mat\"\n      "
-     "1       4  \"yCS_gear\"\n      2      13  \"Normal\"\n      3      20  \"colorMap\"\n      4 "
-     " "
-     "    29  \"tex_d\"\nFound 1 materials:\n  Index 0 (byte 52)  Main Shader \"yCS_gear\" @4  "
-     "Model_ID \"mat\" @0  SubMtls # 1  P0 \"Normal\" @13\n    shader yCS_gear::Normal  flags 1 2 "
-     "3 "
-     "4\n    byte 70  \"colorMap\" @20  type 4  value \"tex_d\" @29\n"},
+     "MTLs Dictionary: 5 strings, 35 bytes\n  Index  Offset  Item\n      0       0  \"mat\"\n    "
+     "  1       4  \"yCS_gear\"\n      2      13  \"Normal\"\n      3      20  \"colorMap\"\n    "
+     "  4      29  \"tex_d\"\nFound 1 materials:\n  Index 0 (byte 52)  Main Shader \"yCS_gear\" "
+     "@4  Model_ID \"mat\" @0  SubMtls # 1  P0 \"Normal\" @13\n    shader yCS_gear::Normal  flags "
+     "1 2 3 4\n    byte 70  \"colorMap\" @20  type 4  value \"tex_d\" @29\n"},
     {"dump of every kind of item", "$M dump odd.mtls", "0",
      "    byte 146  Global@ShaderFlag0-16256\n    byte 150  Global@ShaderFlag0-0\n    byte 154  "
      "\"tint\" @41  type 2  values 0x1122334455667788 0x000000000000002a\n    byte 174  \"hashA\" "
      "@46  type 5  hash 0x00000000deaddead\n    byte 186  \"odd\" @52  type 16256  word 3\n  Index "
      "1 (byte 192)  Main Shader (none) @65520  Model_ID \"Schön_ä\" @56"},
-    // Offset 65535 names a string; offset 1 names none, though the string at 65537 has its low
-    // bits.
+    // Offset 65535 names a string; offset 1 none, though the one at 65537 has its low 16 bits.
     {"info, a name at offset 65535", "$M info w.mtls", "0", "1 shaders: s::\n"},
     {"dump, a name at offset 65535", "$M dump w.mtls", "0",
      "Model_ID \"w\" @65535  SubMtls # 0  P0 (none) @1\n"},
