@@ -1,5 +1,7 @@
-// The editor as a user drives it: the form, opening libraries and models, adding and swapping
-// materials, saving, drops, and the messages each of these shows.
+// The editor as a user drives it: every way to open a library or a model, adding and swapping
+// materials, undo, saving and the question before unsaved changes go, and the messages each of
+// these shows; and as a modder's workbench: Index Shaders, Find, recent files and what the
+// window remembers, and where the working file goes.
 #include "authoring/dialog.h"
 #include "catalogue/shadercatalogue.h"
 #include "mtls/block.h"
