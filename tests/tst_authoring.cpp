@@ -205,8 +205,6 @@ private slots:
                      expected[i]);
     }
 
-    // A model file is read to its end, however far that is: here past 512 MiB, in a sparse
-    // file of which only the head and the tail are read.
     // A typed cell is taken anywhere in the grid, from its first row and column to its last,
     // and nowhere past them.
     void editCellBounds()
@@ -226,6 +224,8 @@ private slots:
         }
     }
 
+    // A model file is read to its end, however far that is: here past 512 MiB, in a sparse
+    // file of which only the head and the tail are read.
     void modelReadToItsEnd()
     {
         const qint64 hole = qint64(600) << 20;

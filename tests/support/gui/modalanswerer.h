@@ -5,7 +5,6 @@
 // for a box, Cancel for anything else), so a test fails on its assertions instead of hanging.
 // A file dialog replaces an existing file without asking.
 
-#include <QMetaType>
 #include <QObject>
 #include <QPair>
 #include <QQueue>
@@ -18,7 +17,6 @@ public:
         // Of a box, its text and a line with its informative text when it has one; of a file
         // dialog, its title and its name filters, ";" apart.
         QString title, text;
-        bool operator==(const Message& o) const { return title == o.title && text == o.text; }
     };
 
     explicit ModalAnswerer(QObject* parent = nullptr);
@@ -49,11 +47,3 @@ private:
     int unexpectedCount = 0;
     QString lastFolder;
 };
-
-Q_DECLARE_METATYPE(ModalAnswerer::Message)
-
-// Lets QCOMPARE print a message it finds different (found by argument-dependent lookup).
-inline char* toString(const ModalAnswerer::Message& message)
-{
-    return qstrdup(qPrintable(QStringLiteral("(\"%1\", \"%2\")").arg(message.title, message.text)));
-}

@@ -4,6 +4,7 @@
 #include "authoring/dialog.h"
 
 #include <QFileInfo>
+#include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
 #include <QStatusBar>
@@ -12,14 +13,19 @@
 
 namespace testwindow {
 
-QStringList rowTexts(const QTableWidget* table, int row)
+QStringList tableRows(const QTableWidget* table)
 {
-    QStringList texts;
-    for (int c = 0; c < table->columnCount(); ++c)
-        texts.append(table->item(row, c) ? table->item(row, c)->text() : QStringLiteral("<none>"));
-    while (!texts.isEmpty() && texts.last() == QLatin1String("<none>"))
-        texts.removeLast();
-    return texts;
+    QStringList rows;
+    for (int r = 0; r < table->rowCount(); ++r) {
+        QStringList texts;
+        for (int c = 0; c < table->columnCount(); ++c)
+            texts << (table->item(r, c) ? table->item(r, c)->text() : QStringLiteral("<none>"));
+        while (!texts.isEmpty() && texts.last() == QLatin1String("<none>"))
+            texts.removeLast();
+        rows << QLatin1String(qobject_cast<QPushButton*>(table->cellWidget(r, 1)) ? "B" : "") +
+                    texts.join(QLatin1Char('|'));
+    }
+    return rows;
 }
 
 QString libraryLine(const MainWindow& w)
@@ -39,14 +45,10 @@ QStringList shown(const MainWindow& w)
         seen << w.findChild<QLabel*>(label)->text();
     for (const char* name : {"ExternalTable", "OriginalTable"}) {
         const auto* table = w.findChild<QTableWidget*>(name);
-        QString hidden;
+        QString hidden = table->horizontalHeader()->isHidden() ? QStringLiteral("no header ") : "";
         for (int c = 0; c < table->columnCount(); ++c)
             hidden += table->isColumnHidden(c) ? QLatin1Char('-') : QLatin1Char('+');
-        seen << hidden;
-        for (int r = 0; r < table->rowCount(); ++r)
-            seen.append(
-                QLatin1String(qobject_cast<QPushButton*>(table->cellWidget(r, 1)) ? "B" : "") +
-                rowTexts(table, r).join(QLatin1Char('|')));
+        seen << hidden << tableRows(table);
     }
     return seen;
 }
@@ -71,6 +73,28 @@ QString AnsweredWindow::open(const QString& path, const QByteArray& bytes)
         qFatal("cannot write %s", qPrintable(full));
     call(w, "open_mtl", full);
     return full;
+}
+
+ScratchWindow::ScratchWindow()
+    : materials(w.findChild<QTableWidget*>(QStringLiteral("ExternalTable"))),
+      dictionary(w.findChild<QTableWidget*>(QStringLiteral("OriginalTable")))
+{
+}
+
+QPushButton* ScratchWindow::button(int row) const
+{
+    return qobject_cast<QPushButton*>(materials->cellWidget(row, 1));
+}
+
+QString AnsweredWindow::messages() const
+{
+    QStringList texts;
+    for (const ModalAnswerer::Message& m : answers.messages())
+        texts << m.title + QLatin1String(": ") + m.text;
+    // The files' names remain, whichever separators the system shows.
+    return texts.join(QLatin1Char('\n'))
+        .remove(QDir::toNativeSeparators(QDir::currentPath() + QLatin1Char('/')))
+        .remove(QDir::currentPath() + QLatin1Char('/'));
 }
 
 } // namespace testwindow

@@ -6,12 +6,17 @@
 #include "support/gui/modalanswerer.h"
 
 #include <QByteArray>
+#include <QPushButton>
 #include <QString>
 #include <QStringList>
-
-class QTableWidget;
+#include <QTableWidget>
 
 namespace testwindow {
+
+using testfiles::readFile;
+using testfiles::ScratchDirectory;
+using testfiles::systemWords;
+using testfiles::writeFile;
 
 // Runs a slot of the window by name, with QString arguments, as a signal connected to it would.
 template <typename... Texts> void call(MainWindow& window, const char* slot, const Texts&... texts)
@@ -21,12 +26,13 @@ template <typename... Texts> void call(MainWindow& window, const char* slot, con
         qFatal("no slot %s with %d texts", slot, int(sizeof...(texts)));
 }
 
-// Texts of one row, "<none>" for a cell without an item.
-QStringList rowTexts(const QTableWidget* table, int row);
+// Every row of a table, its texts "|" apart ("<none>" for a cell without an item, none after
+// the last item), after a "B" when it has its MODIFY button.
+QStringList tableRows(const QTableWidget* table);
 // The status bar's line about the library shown, then a transient message after it, if any.
 QString libraryLine(const MainWindow& window);
-// Everything the window shows of a library: its file, the captions, the status line and the
-// texts of both tables.
+// Everything the window shows of a library: its file, the captions, the status line, and of
+// both tables the header, the columns hidden and the texts.
 QStringList shown(const MainWindow& window);
 
 // A window whose modal boxes are answered and whose dialog and working file go with it (the
@@ -40,11 +46,18 @@ struct AnsweredWindow {
     QString open(const QString& path, const QByteArray& bytes = QByteArray());
     // Shows the window and makes it the active one, as keys need: false when it never was.
     bool activated();
+    // The boxes shown, "title: text" each, the files named relative to the current folder.
+    QString messages() const;
 };
 
-using testfiles::readFile;
-using testfiles::ScratchDirectory;
-using testfiles::systemWords;
-using testfiles::writeFile;
+// An answered window in a scratch folder that is the current directory from before the window
+// is made until after it has gone.
+struct ScratchWindow : ScratchDirectory, AnsweredWindow {
+    QTableWidget* const materials;
+    QTableWidget* const dictionary;
+    ScratchWindow();
+    QPushButton* button(int row) const; // the row's MODIFY
+    QString rows() const { return tableRows(materials).join('\n'); }
+};
 
 } // namespace testwindow
