@@ -432,15 +432,11 @@ private slots:
         }
         // The same entries; their order follows each file's history (on Windows, not on Linux).
         const auto entries = [](const QString& path) {
-            QStringList lines;
-            QString section;
-            for (const QString& line :
-                 QString(readFile(path)).remove('\r').split('\n', Qt::SkipEmptyParts)) {
-                if (line.startsWith('['))
-                    section = line;
-                else
-                    lines << section + line;
-            }
+            QStringList lines =
+                QString(readFile(path)).remove('\r').split('\n', Qt::SkipEmptyParts);
+            for (int i = 1; i < lines.size(); ++i) // each entry after the name of its section
+                if (!lines[i].startsWith('['))
+                    lines[i].prepend(lines[i - 1].section(']', 0, 0) + ']');
             lines.sort();
             return lines;
         };
