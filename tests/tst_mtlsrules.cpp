@@ -195,8 +195,8 @@ const char* const Rows[][5] = {
     {"a refusal's wording",
      "$M learn ex.mtls >/dev/null && $M add odd.mtls 'Cannot fly' yCS_gear::Normal -o o.mtls", "1",
      "Cannot fly: Unknown parameter type", "MTLs_Shaders.ini"},
-    {"diff: bytes not UTF-8", "$M diff ff.mtls fe.mtls", "1",
-     "\"tex_\\xff\" -> type 4 value \"tex_\\xfe\""},
+    {"diff: bytes not UTF-8", "$M diff 80.mtls fe.mtls", "1",
+     "\"tex_\\x80\" -> type 4 value \"tex_\\xfe\""},
     {"diff: a byte-order mark", "$M diff ex.mtls bom.mtls", "1", "- material \"mat\""},
     {"diff: where :: falls", "$M diff sx.mtls xv.mtls", "1",
      "main shader \"s::x\" variant \"V\" -> main shader \"s\" variant \"x::V\""},
@@ -236,9 +236,9 @@ const char* const Rows[][5] = {
     {"check --no-notes", "! $M check --no-notes near.mtls | grep note", "0", ""},
     {"check: a parameter named \"\"", "$M check noname.mtls", "1",
      "material 0 \"m\": Unknown parameter type: \n"},
-    {"check: bytes not UTF-8", "$M check ff.mtls", "1",
-     "ff.mtls:41: warning: dictionary string 4 is not valid UTF-8: a save writes "
-     "\"tex_\xef\xbf\xbd\""},
+    {"check: bytes not UTF-8", "$M check 80.mtls", "1",
+     "string 4 is not valid UTF-8: a save writes \"tex_\xef\xbf\xbd\"\n80.mtls:74: note: "
+     "material 0 \"mat\": parameter \"colorMap\" value: \"tex_\\x80\""},
     {"resave says what it changed", "$M resave lib.mtls o.mtls", "1",
      "resave: 3 global flag items dropped, 4 flag words taken from the catalogue, 1 type-2 value "
      "pair written as zeros, 1 texture value written as \"\", 1 other change; `mtls check` lists "
@@ -435,7 +435,7 @@ private slots:
                 writeFile("hero.mdl", model) && writeFile("a/hero.mdl", model) &&
                 writeFile("none.mdl", testsupport::ModelBuilder().names({"x"}).end().build()) &&
                 writeFile("cut.mdl", model.left(model.indexOf("MBfD") - 2)) &&
-                writeFile("ff.mtls", exampleBlock().replace(45, 1, "\xff")) &&
+                writeFile("80.mtls", exampleBlock().replace(45, 1, "\x80")) && // past ASCII
                 writeFile("fe.mtls", exampleBlock().replace(45, 1, "\xfe")) &&
                 writeFile("bom.mtls",
                           buildBlock(bom, {{0, 7, 16, {1, 2, 3, 4}, 1, {entry4(23, 32)}}})) &&
