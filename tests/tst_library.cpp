@@ -164,6 +164,7 @@ private slots:
         };
         const std::pair<QByteArray, const char*> cases[] = {
             {bigBlock(65499, 0, 65535), ""},
+            {bigBlock(65500, 0, 13), ""}, // "big" at 65536, where no reference reaches
             {bigBlock(65498, 65534, 13), ""},
             {bigBlock(65499, 65535, 13), "65556: material 0: Model_ID offset 65535 is past 65534, "
                                          "the last one a saved name or main shader can use"},
