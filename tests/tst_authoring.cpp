@@ -301,6 +301,8 @@ private slots:
             compare(seed, seed % 2, plan);
         }
         compare(2010, true, {{"a", "y y::w"}, {"ab", "z"}}); // "a b" shown, "ab" comes after
+        // The first material of the one write is the one past the string limit.
+        compare(2011, false, {{QString(65529, 'n'), "u::v"}, {"t", "u::v"}}); // t at 65535
         // From the empty view, the last material's texts but its name stand before it and its
         // name starts at 65534, the last offset a name may take, then at 65535.
         for (const int past : {0, 1}) {
