@@ -432,6 +432,11 @@ QByteArray encode(qint32 formatWord, const QByteArray& dictionaryBytes, quint32 
     return encoder.take();
 }
 
+QString hex64(quint64 value)
+{
+    return QStringLiteral("0x%1").arg(value, 16, 16, QLatin1Char('0'));
+}
+
 quint64 fnv1a_64(const char* data)
 {
     quint64 hash = 0xCBF29CE484222325ull;

@@ -148,6 +148,9 @@ QByteArray encode(const QStringList& dictionary, const QVector<Material>& materi
 QByteArray encode(qint32 formatWord, const QByteArray& dictionaryBytes, quint32 materialCount,
                   const QVector<Material>& materials);
 
+// "0x" and sixteen hex digits: how every text of the tools shows a 64-bit value.
+QString hex64(quint64 value);
+
 // 64-bit FNV-1a over the bytes up to the first zero byte (or the end).
 quint64 fnv1a_64(const char* data);
 quint64 fnv1a_64(const QByteArray& bytes);

@@ -209,9 +209,8 @@ private:
             break;
         case 5:
             if (read.first != written.first)
-                add(SaveChange::TextureHash, body, parameter(" hash"),
-                    QStringLiteral("0x%1").arg(read.first, 16, 16, QLatin1Char('0')),
-                    QStringLiteral("0x%1").arg(written.first, 16, 16, QLatin1Char('0')));
+                add(SaveChange::TextureHash, body, parameter(" hash"), hex64(read.first),
+                    hex64(written.first));
             break;
         default:
             if (!(read == written))

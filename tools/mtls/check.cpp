@@ -86,9 +86,10 @@ class OtherFindings {
 public:
     OtherFindings(const QString& path, const std::optional<mtls::Block>& block, bool hashes,
                   const QVector<mtls::Finding>& warnings)
-        : warnings(warnings), savePath(savePathOf(path))
+        : warnings(warnings)
     {
         if (hashes && block) {
+            const QString savePath = savePathOf(path);
             textures.emplace(*block, savePath);
             savingHere = QStringLiteral("; saving here gives hashes for ") +
                          mtls::hashedTextureDir(savePath);
@@ -138,7 +139,6 @@ private:
 
     const QVector<mtls::Finding>& warnings;
     int warned = 0;
-    QString savePath;
     QString savingHere;
     std::optional<mtls::TextureCursor> textures;
     mtls::TextureReference reference;

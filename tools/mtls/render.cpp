@@ -2,11 +2,6 @@
 
 namespace cli {
 
-QString hex64(quint64 value)
-{
-    return QStringLiteral("0x%1").arg(value, 16, 16, QLatin1Char('0'));
-}
-
 QString jsonString(const QString& text)
 {
     QString result;

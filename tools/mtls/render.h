@@ -1,6 +1,7 @@
 #pragma once
 // How mtls shows the parts of a block in its text and JSON outputs: one form for a 64-bit
-// value, a JSON string and an item's value, whichever command prints them.
+// value (the core's, which the save notes use too), a JSON string and an item's value,
+// whichever command prints them.
 
 #include "mtls/block.h"
 
@@ -8,8 +9,7 @@
 
 namespace cli {
 
-// "0x" and sixteen hex digits.
-QString hex64(quint64 value);
+using mtls::hex64;
 
 // `text` as a JSON string, quotes included; also the quoted form of the text dumps.
 QString jsonString(const QString& text);
