@@ -90,31 +90,25 @@ bool readItem(Reader& in, Item& item)
     }
     if (in.left() < itemBodySize(item))
         return false;
-    quint16 a = 0, b = 0;
+    // The body's words: their room was checked above, so every read below succeeds.
+    auto next = [&in](auto word) -> quint64 {
+        in.read(word);
+        return word;
+    };
     switch (item.type) {
-    case 2: {
-        quint64 x = 0, y = 0;
-        in.read(x);
-        in.read(y);
-        item.first = x;
-        item.second = y;
+    case 2:
+        item.first = next(quint64());
+        item.second = next(quint64());
         return true;
-    }
-    case 5: {
-        quint64 hash = 0;
-        in.read(hash);
-        item.first = hash;
+    case 5:
+        item.first = next(quint64());
         return true;
-    }
     case GlobalFlagType:
-        in.read(a);
-        item.first = a;
+        item.first = next(quint16());
         return true;
     default:
-        in.read(a);
-        in.read(b);
-        item.first = a;
-        item.second = b;
+        item.first = next(quint16());
+        item.second = next(quint16());
         return true;
     }
 }

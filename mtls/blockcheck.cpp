@@ -28,7 +28,7 @@ public:
         if (offset < Size)
             bits[offset] = true;
     }
-    bool contains(quint32 offset) const { return offset < Size && bits[offset]; }
+    bool contains(quint16 offset) const { return bits[offset]; }
 
 private:
     static constexpr quint32 Size = 65536;

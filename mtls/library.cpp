@@ -1,6 +1,7 @@
 #include "mtls/library.h"
 
 #include <algorithm>
+#include <optional>
 #include <utility>
 
 #include <QLocale>
@@ -107,7 +108,7 @@ public:
             if (item.isGlobalFlag()) {
                 // Runs of one flag item share one text: a row of them costs a word a cell.
                 const quint32 flag = quint32(item.name) << 16 | item.type;
-                if (flag != lastFlag || lastFlagText.isNull()) {
+                if (lastFlag != flag) {
                     lastFlag = flag;
                     lastFlagText = globalFlagText(item.name, item.type);
                 }
@@ -172,7 +173,7 @@ private:
     MaterialGrid& grid;
     const DictionaryIndex& index;
     GridRow row;
-    quint32 lastFlag = 0;
+    std::optional<quint32> lastFlag;
     QString lastFlagText;
 };
 

@@ -212,11 +212,7 @@ private:
                 add(SaveChange::TextureHash, body, parameter(" hash"), hex64(read.first),
                     hex64(written.first));
             break;
-        default:
-            if (!(read == written))
-                add(SaveChange::Other, body, parameter(""), pair(read.first, read.second),
-                    pair(written.first, written.second));
-        }
+        } // the writer writes no other type, and both sides have this one
     }
 
     Side before;

@@ -50,9 +50,7 @@ struct PlannedMaterial {
 
 quint16 lowWord(const QString& text)
 {
-    bool ok = false;
-    const uint number = text.toUInt(&ok);
-    return ok ? quint16(number & 0xFFFF) : 0;
+    return quint16(text.toUInt() & 0xFFFF); // 0 for what is no number
 }
 
 QString withoutSpaces(QString text)

@@ -45,7 +45,7 @@ QString quotedName(const QString& text)
 // which QString::fromUtf8 drops, included).
 QString exactText(const QByteArray& bytes)
 {
-    static const char32_t least[] = {0, 0, 0x80, 0x800, 0x10000};
+    static const char32_t least[] = {0x80, 0x800, 0x10000}; // below these, overlong
     QString text;
     for (int i = 0; i < bytes.size();) {
         const uchar lead = uchar(bytes.at(i));
@@ -61,7 +61,7 @@ QString exactText(const QByteArray& bytes)
             valid = (next & 0xC0) == 0x80;
             code = (code << 6) | (next & 0x3F);
         }
-        valid = valid && code >= least[length] && code <= 0x10FFFF &&
+        valid = valid && (length == 1 || code >= least[length - 2]) && code <= 0x10FFFF &&
                 !(code >= 0xD800 && code <= 0xDFFF);
         if (!valid) {
             text += QChar(0xDC00 + lead);
