@@ -31,11 +31,13 @@ public:
         position += qint64(sizeof(T));
         return true;
     }
-    // Offset of the next zero byte at or after the position, -1 when there is none.
-    qint64 nextZero() const
+    // Offset of the next zero byte at or after the position, if there is one.
+    std::optional<qint64> nextZero() const
     {
         const void* zero = std::memchr(base + position, 0, size_t(left()));
-        return zero ? static_cast<const char*>(zero) - base : -1;
+        if (!zero)
+            return std::nullopt;
+        return static_cast<const char*>(zero) - base;
     }
     const char* at(qint64 offset) const { return base + offset; }
     bool allZero(qint64 from, qint64 to) const
@@ -63,15 +65,15 @@ void readDictionary(Reader& in, Block& block, BlockVisitor& visitor)
     const qint64 end = DictionaryOffset + qint64(block.stringTableSize);
     while (in.pos() < end) {
         const qint64 start = in.pos();
-        const qint64 zero = in.nextZero();
-        if (zero < 0) {
+        const std::optional<qint64> zero = in.nextZero();
+        if (!zero) {
             cutOff(block, start, QStringLiteral("dictionary string without its zero byte"));
             in.seek(in.size());
             return;
         }
-        visitor.string(in.at(start), zero - start, quint32(start - DictionaryOffset));
+        visitor.string(in.at(start), *zero - start, quint32(start - DictionaryOffset));
         ++block.stringCount;
-        in.seek(zero + 1);
+        in.seek(*zero + 1);
     }
     if (in.pos() != end)
         block.findings.append(
@@ -424,6 +426,11 @@ QByteArray encode(qint32 formatWord, const QByteArray& dictionaryBytes, quint32 
     for (const Material& material : materials)
         encoder.append(material);
     return encoder.take();
+}
+
+bool isSavedType(quint16 type)
+{
+    return type >= 1 && type <= 5;
 }
 
 QString hex64(quint64 value)

@@ -20,6 +20,9 @@ constexpr int DictionaryOffset = 12;
 constexpr int HeadSize = 14;               // seven u16 head fields of a record
 constexpr quint16 GlobalFlagType = 0x3F80; // second word of a global shader flag item
 
+// The entry types a save writes: 1 and 3 numbers, 2 values, 4 a texture, 5 a texture hash.
+bool isSavedType(quint16 type);
+
 struct DictionaryEntry {
     QString text;
     quint32 offset = 0; // byte distance from the first byte of the dictionary

@@ -106,7 +106,7 @@ public:
                 {at + ItemValueField + 2,
                  where + QStringLiteral(": the word after the texture value is not zero")});
         const QString warning = QStringLiteral("warning: ") + where;
-        if (item.type < 1 || item.type > 5)
+        if (!isSavedType(item.type))
             found.append({at + ItemTypeField,
                           warning + QStringLiteral(": type %1 cannot be saved").arg(item.type)});
         else if (item.type == 4 && item.valueWord() == 0)
@@ -136,7 +136,7 @@ private:
     // A type a save has no rule for, or a texture value with no cell to take it from.
     static bool cannotSave(const Item& item)
     {
-        return item.type < 1 || item.type > 5 || (item.type == 4 && item.valueWord() == 0);
+        return !isSavedType(item.type) || (item.type == 4 && item.valueWord() == 0);
     }
 
     // The name and main shader must also stay below the writers' limit, or the library

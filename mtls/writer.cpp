@@ -242,7 +242,7 @@ private:
                 continue;
             }
             const ParameterType parameter = typeOf(text);
-            if (!parameter.known || parameter.type < 1 || parameter.type > 5) {
+            if (!parameter.known || !isSavedType(parameter.type)) {
                 refusal = QLatin1String(UnknownTypeMessage) + text;
                 return false;
             }

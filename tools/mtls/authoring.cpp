@@ -200,7 +200,7 @@ int runAdding(const QCommandLineParser& parser, Streams io, bool replacing)
         if (!step.done())
             return fail(io, library, step.refusal);
     }
-    for (int i = 0; !replacing && i + 1 < args.size(); i += 2) {
+    for (int i = 0; !replacing && i < args.size(); i += 2) { // whole pairs: see shapeFits
         step =
             authoring::addMaterial(step.session, args.at(i), args.at(i + 1), QString(), catalogue);
         if (!step.done())

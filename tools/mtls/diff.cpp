@@ -79,14 +79,16 @@ QString exactText(const QByteArray& bytes)
 }
 
 // The bytes exactText() kept aside, shown as \xNN.
-QString readable(QString text)
+QString readable(const QString& text)
 {
-    for (int i = text.size() - 1; i >= 0; --i)
-        if (text.at(i).unicode() >= 0xDC80 && text.at(i).unicode() <= 0xDCFF)
-            text.replace(i, 1,
-                         QStringLiteral("\\x%1").arg(text.at(i).unicode() - 0xDC00, 2, 16,
-                                                     QLatin1Char('0')));
-    return text;
+    QString shown;
+    for (const QChar c : text) {
+        if (c.unicode() >= 0xDC80 && c.unicode() <= 0xDCFF)
+            shown += QStringLiteral("\\x%1").arg(c.unicode() - 0xDC00, 2, 16, QLatin1Char('0'));
+        else
+            shown += c;
+    }
+    return shown;
 }
 
 class Names {

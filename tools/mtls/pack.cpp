@@ -14,6 +14,7 @@
 #include <QTextStream>
 #include <cmath>
 #include <limits>
+#include <optional>
 
 namespace cli {
 
@@ -45,9 +46,10 @@ QString element(const QString& path, int index)
     return path + QStringLiteral("[%1]").arg(index);
 }
 
-// The path of the first key an object repeats, "" when none does. QJsonDocument keeps the
-// last of two equal keys without a word; a dump never repeats one. `json` has parsed already.
-QString repeatedKey(const QByteArray& json)
+// The path of the first key an object repeats, if one does (an empty key shows as "").
+// QJsonDocument keeps the last of two equal keys without a word; a dump never repeats one. `json`
+// has parsed already.
+std::optional<QString> repeatedKey(const QByteArray& json)
 {
     struct Level {
         bool object = false;
@@ -74,7 +76,7 @@ QString repeatedKey(const QByteArray& json)
         } else if (c == '"') {
             int end = i + 1;
             bool escaped = false;
-            while (end < json.size() && json.at(end) != '"') {
+            while (json.at(end) != '"') { // it parsed: every string closes
                 escaped = escaped || json.at(end) == '\\';
                 end += json.at(end) == '\\' ? 2 : 1;
             }
@@ -85,7 +87,7 @@ QString repeatedKey(const QByteArray& json)
                             : QString::fromUtf8(literal.mid(1, literal.size() - 2));
                 Level& level = levels.last();
                 if (level.keys.contains(key))
-                    return member(level.path, key);
+                    return member(level.path, key.isEmpty() ? QStringLiteral("\"\"") : key);
                 level.keys.insert(key);
                 level.key = key;
                 level.expectsKey = false;
@@ -118,12 +120,13 @@ public:
             refuse(member(path, key), QStringLiteral("is missing"));
         return value;
     }
-    QJsonArray array(const QJsonValue& value, const QString& path, int size = -1)
+    QJsonArray array(const QJsonValue& value, const QString& path,
+                     std::optional<int> size = std::nullopt)
     {
         if (!value.isArray())
             refuse(path, QStringLiteral("is not an array"));
-        else if (size >= 0 && value.toArray().size() != size)
-            refuse(path, QStringLiteral("does not hold %1 values").arg(size));
+        else if (size && value.toArray().size() != *size)
+            refuse(path, QStringLiteral("does not hold %1 values").arg(*size));
         return value.toArray();
     }
     qint64 integer(const QJsonValue& value, const QString& path, qint64 min, qint64 max)
@@ -230,7 +233,7 @@ public:
     {
         const QJsonArray values = in.array(in.field(holder, path, key), member(path, key), count);
         QVector<quint16> result(count);
-        for (int w = 0; w < values.size() && w < count; ++w)
+        for (int w = 0; w < count; ++w) // past a short array: Undefined, refused above
             result[w] = in.word(values.at(w), element(member(path, key), w));
         return result;
     }
@@ -353,10 +356,8 @@ int pack(const QString& json, const QString& out, Streams io)
             QStringLiteral("bad JSON at byte %1: %2").arg(error.offset).arg(error.errorString()));
         return Problems;
     }
-    if (const QString repeated =
-            error.error == QJsonParseError::NoError ? repeatedKey(text) : QString();
-        !repeated.isEmpty()) {
-        report(io.err, json, repeated + QStringLiteral(": is given twice"));
+    if (const std::optional<QString> repeated = repeatedKey(text)) {
+        report(io.err, json, *repeated + QStringLiteral(": is given twice"));
         return Problems;
     }
     if (!document.isObject()) {

@@ -5,7 +5,6 @@ namespace cli {
 QString jsonString(const QString& text)
 {
     QString result;
-    result.reserve(text.size() + 2);
     result += QLatin1Char('"');
     for (const QChar ch : text) {
         switch (ch.unicode()) {
