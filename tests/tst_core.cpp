@@ -84,7 +84,7 @@ ShaderCatalogue writerCatalogue()
     ShaderCatalogue c = ShaderCatalogue::inMemory();
     c.record(ShaderCatalogue::flagsKey("s::v"), QStringList{"1", "2", "3", "4"});
     for (const char* line : {"colorMap=4", "hash=5,Generic FNV", "tint=1,2,0", "gloss=3,7,9",
-                             "my param=1,7,8", "six=6", "p=4", "pair=2,5,6", "short=3,5"})
+                             "my param=1,7,8", "six=6", "p=4", "pair=2,5,6", "short=3,5", "bare=1"})
         c.record(QString(line).section('=', 0, 0), QString(line).section('=', 1));
     return c;
 }
@@ -167,7 +167,7 @@ private slots:
     void hashAndTextureFolder()
     {
         QCOMPARE(fnv1a_64(QByteArray()), Q_UINT64_C(0xCBF29CE484222325));
-        QCOMPARE(fnv1a_64("a"), Q_UINT64_C(0xAF63DC4C8601EC8C));
+        // "a": the hash ends at the first zero byte.
         QCOMPARE(fnv1a_64(QByteArray("a\0b", 3)), Q_UINT64_C(0xAF63DC4C8601EC8C));
         QCOMPARE(fnv1a_64("characters/hero_01/textures/hero_01_d.tex"),
                  Q_UINT64_C(0x4624FFA483FBFA28));
@@ -262,7 +262,7 @@ private slots:
         QCOMPARE(usedWidth(library.grid), 17);
         QCOMPARE(library.grid.text(1, 16) + library.grid.text(3, 0) + library.grid.text(0, 16),
                  "Global@3");
-        QCOMPARE(usedWidth(grid("0|~|a")) + usedWidth(MaterialGrid()), 1);
+        QCOMPARE(usedWidth(grid("0|~|a")) + usedWidth(grid("~|a")) + usedWidth(MaterialGrid()), 1);
         QCOMPARE(usedWidth(grid("0|s|a|0|v/1|s|b|1|v|p|q")), 7);
         // N = 9 widens 15 columns to 19; a record cut inside its third entry keeps two.
         const QVector<RawItem> hashes(9, entry5(2, 0));
@@ -317,7 +317,8 @@ private slots:
             {"0|s|m|2|v|Global@ShaderFlag0-1|tint|Global@1|colorMap|Global@7", "", "",
              "s|m|v|tint|colorMap|", "m s v 1,2,3,4: tint:1,2,0 colorMap="},
             {"0|~|m|0|v", "", "", "m|v|", "m  v 0,0,0,0:"},
-            {"0|s|m|1|v|short", "", "", "s|m|v|short", "m s v 1,2,3,4: short:3,5,0"},
+            {"0|s|m|2|v|short|bare", "", "", "s|m|v|short|bare",
+             "m s v 1,2,3,4: short:3,5,0 bare:1,0,0"}, // type lines of 2 and 1 words
             {"0|s|m|3|v|tint|12|gloss|colorMap|tex", "", "", "s|m|v|tint|12|gloss|colorMap|tex",
              "m s v 1,2,3,4: tint:1,2,0 gloss:3,7,9 colorMap=tex"},
             {"0|s|m|1|v|pair|5/1|s|n|0|v", "", "", "s|m|v|pair|5|n",
@@ -560,17 +561,24 @@ private slots:
     void editCellBounds()
     {
         Session state;
-        state.grid.columnCount = 6;
-        state.grid.rows = {mtls::GridRow(6), mtls::GridRow(6)};
+        state.grid = grid("0|s|a|0|v|~/1|s|b|0|v|~");
         const struct {
             int row, column;
             bool taken;
         } cases[] = {{0, 0, true},  {1, 5, true},   {-1, 0, false},
                      {2, 0, false}, {0, -1, false}, {0, 6, false}};
+        ShaderCatalogue catalogue = ShaderCatalogue::inMemory();
+        state.swapPending = true;
         for (const auto& c : cases) {
             const Step step = editCell(state, c.row, c.column, QStringLiteral("7"));
             QCOMPARE(step.done(), c.taken);
             QCOMPARE(step.session.grid.text(c.row, c.column), c.taken ? "7" : "");
+            // A row is deleted, and replaced by a MODIFY, where one is; otherwise the add appends.
+            const bool row = c.row >= 0 && c.row < 2;
+            QCOMPARE(deleteRows(state, {c.row}).done(), row);
+            state.swapRow = c.row;
+            const Step added = addMaterial(state, "n", "s::v", QString(), catalogue);
+            QCOMPARE(added.session.grid.text(row ? c.row : 2, mtls::ModelIdColumn), "n");
         }
     }
 
