@@ -51,13 +51,13 @@ QString element(const QString& path, int index)
 // has parsed already.
 std::optional<QString> repeatedKey(const QByteArray& json)
 {
-    struct Level {
-        bool object = false;
+    struct Level { // each made whole where its bracket opens
+        bool object;
         QString path;
         QSet<QString> keys;
         QString key; // the member being read
-        int index = 0;
-        bool expectsKey = true;
+        int index;
+        bool expectsKey;
     };
     QVector<Level> levels;
     for (int i = 0; i < json.size(); ++i) {
