@@ -18,10 +18,10 @@ FileBytes readLibraryFile(const QString& path)
             refusal(Refusal::Io, QStringLiteral("Cannot open file : ") + file.errorString());
         return result;
     }
-    // Read in pieces to the end: a pipe's size is 0 beforehand, and a file may grow. Asking
-    // for more than the file holds would reserve that much memory for every read.
-    if (!file.isSequential())
-        result.data.reserve(int(qMin(file.size(), MaxLibraryBytes)));
+    // Read in pieces to the end: a pipe's size is 0 beforehand (nothing is reserved), and a
+    // file may grow. Asking for more than the file holds would reserve that much memory for
+    // every read.
+    result.data.reserve(int(qMin(file.size(), MaxLibraryBytes)));
     char buffer[64 * 1024];
     qint64 total = 0;
     for (;;) {

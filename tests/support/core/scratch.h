@@ -10,6 +10,13 @@
 
 namespace testfiles {
 
+// How many times longer a timed step may take under the address sanitizer.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr qint64 SanitizerSlowdown = 5;
+#else
+constexpr qint64 SanitizerSlowdown = 1;
+#endif
+
 inline bool writeFile(const QString& path, const QByteArray& bytes)
 {
     QFile file(path);
