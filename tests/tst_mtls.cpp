@@ -173,6 +173,7 @@ const char* const Edits[][3] = {
     {R"("colorMap"}|"colorMap", "bytes": "6d6"})", "-", "dictionary[0].bytes"},
     {R"("colorMap"}|"colorMap", "bytes": "6d00"})", "-", "dictionary[0].bytes"},
     {R"("offset": 9,|"offset": 8,)", "-", "dictionary[1].offset"},
+    {R"("text": "other"|"text": 5)", "-", "dictionary[8].text"},
     {R"(0, "text": "colorMap"|1, "text": "olorMap")", "-", "dictionary[0].offset"},
     {R"("formatWord": 5,|"": 0, "formatWord": 5, "": 1,)", "-", R"("")"},
     {R"("formatWord": 5,|"formatWord": 5, "\u0066ormatWord": 5,)", "-", "formatWord"},
@@ -302,6 +303,9 @@ const char* const Rows[][5] = {
      ": warning: a save refuses material 0 \"m x\": String Limit Reached\n"},
     {"check: a name at the string limit", "$M check near.mtls", "0",
      ": note: material 0 \"m x\": name: \"m x\" -> \"mx\"\n"},
+    {"an add to a material cut alone saves the new one only",
+     "head -c 74 ex.mtls >c; $M learn ex.mtls >c.txt; $M add c x yCS_gear::Normal -o o.mtls", "0",
+     "o.mtls: 1 materials\n", "c c.txt o.mtls MTLs_Shaders.ini"},
     {"check --no-notes", "! $M check --no-notes near.mtls | grep note", "0", ""},
     {"check: a parameter named \"\"", "$M check noname.mtls", "1",
      "material 0 \"m\": Unknown parameter type: \n"},
@@ -767,7 +771,6 @@ private slots:
         const QString here = "; saving here gives hashes for /x/textures/.";
         const char* const cases[][2] = {
             {"M", "The texture hash matches this folder."},
-            {"MM", "All 2 texture hashes match this folder."},
             {"OO", "All 2 texture hashes point to another folder"},
             {"P", "The texture hash is a placeholder until the library is saved."},
             {"MP", "1 of 2 texture hashes is a placeholder until the library is saved."},
