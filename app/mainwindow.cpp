@@ -3,7 +3,6 @@
 
 #include "app/droppaths.h"
 #include "authoring/dialog.h"
-#include "authoring/modelfile.h"
 #include "mtls/blockcheck.h"
 #include "mtls/libraryfile.h"
 #include "ui_mainwindow.h"
@@ -21,7 +20,6 @@
 #include <QStatusBar>
 #include <QUndoStack>
 #include <QUrl>
-#include <QtEndian>
 
 const char* const MainWindow::ReleasesPage = "https://github.com/quorvane/lathrine/releases";
 
@@ -360,7 +358,7 @@ QString invalidReason(const QString& path, bool model)
         return mtls::checkBlock(mtls::readLibraryFile(path).data)
             .value(0, {0, QStringLiteral("not an MTLs block")})
             .text;
-    if (head.size() < 4 || qFromBigEndian<quint32>(head.constData()) != authoring::ModelMagic)
+    if (!head.startsWith("MDL!"))
         return QStringLiteral("not a model file: it starts with %1, not 4D 44 4C 21 (\"MDL!\")")
             .arg(QString::fromLatin1(head.toHex(' ').toUpper()));
     return QStringLiteral("the model's material names cannot be read");

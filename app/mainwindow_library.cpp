@@ -206,14 +206,9 @@ void MainWindow::showLibrary(const mtls::LoadedLibrary& library, const mtls::Mat
     // every row's cells once more.
     QTableWidget* materials = ui->ExternalTable;
     const int columns = grid.columnCount + 1;
-    materials->setUpdatesEnabled(false);
     materials->setColumnCount(5);
     materials->setHorizontalHeaderLabels(
         {"  Index", QString(), "Main Shader", "Model_ID", "SubMtls #"});
-    const int widths[] = {20, 0, 170, 145, 60};
-    for (int c = 0; c < 5; ++c)
-        if (c != SwapColumn)
-            materials->setColumnWidth(c, widths[c]);
     materials->setColumnCount(columns);
     // Until the labels below, a parameter column is sized under the number it would show
     // without the swap column.
@@ -226,6 +221,7 @@ void MainWindow::showLibrary(const mtls::LoadedLibrary& library, const mtls::Mat
     materials->setRowCount(grid.rows.size());
     for (int r = 0; r < grid.rows.size(); ++r) {
         const mtls::GridRow& row = grid.rows[r];
+        materials->setItem(r, 0, centredItem(grid.text(r, mtls::IndexColumn)));
         for (int c = 1; c < row.size(); ++c) {
             if (!row[c])
                 continue;
@@ -234,12 +230,9 @@ void MainWindow::showLibrary(const mtls::LoadedLibrary& library, const mtls::Mat
                                                            : new QTableWidgetItem(*row[c]));
         }
     }
-    for (int r = 0; r < grid.rows.size(); ++r)
-        materials->setItem(r, 0, centredItem(grid.text(r, mtls::IndexColumn)));
     materials->resizeColumnsToContents();
     materials->setColumnWidth(2, 140);
     materials->setColumnWidth(3, 140);
-    materials->setUpdatesEnabled(true);
     formatColumns(SwapColumn, mtls::usedWidth(grid));
     ui->ExternalTable->updateScrollRanges();
     addSwapButtons();

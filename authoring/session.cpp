@@ -568,7 +568,7 @@ namespace {
 // compared with the file it came from.
 QString saveNotice(const Session& state, const QByteArray& written)
 {
-    if (!state.loaded || state.loaded->source.isEmpty() || !(state.grid == state.loaded->grid) ||
+    if (!state.loaded || !(state.grid == state.loaded->grid) ||
         state.dictionary.size() != state.loaded->dictionary.size())
         return QString();
     for (int i = 0; i < state.dictionary.size(); ++i)

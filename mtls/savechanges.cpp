@@ -143,7 +143,7 @@ private:
         reference(head, named("name"), read.modelId, written.modelId);
         reference(head + MainShaderWord, named("main shader"), read.mainShader, written.mainShader);
         reference(head + VariantWord, named("variant"), read.variant, written.variant);
-        for (int f = 0; f < 4; ++f)
+        for (std::size_t f = 0; f < read.flags.size(); ++f)
             if (read.flags[f] != written.flags[f])
                 add(
                     SaveChange::FlagWord, head + FlagWordOffsets[f],

@@ -12,7 +12,6 @@
 #include "support/core/modelbuilder.h"
 #include "support/core/scratch.h"
 
-#include <QTemporaryDir>
 #include <QtTest>
 #include <memory>
 
@@ -598,6 +597,11 @@ private slots:
         QVERIFY2(read.model, qPrintable(read.refusal.text));
         QCOMPARE(read.model->materials, QStringList{"Head"});
         QVERIFY(!read.model->damaged);
+#ifdef Q_OS_LINUX
+        // A file that cannot be read to its end (here this process's memory from address 0).
+        const ModelFileRead failed = readModelFileAt("/proc/self/mem");
+        QVERIFY(!failed.model && failed.refusal.text.startsWith("Cannot read file : "));
+#endif
     }
 
     // Importing a model is one add after another: the same state, catalogue and refusal from

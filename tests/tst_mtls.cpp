@@ -26,12 +26,6 @@
 #include "ui_mainwindow.h"
 
 #include <QComboBox>
-#include <QDirIterator>
-#include <QProcess>
-#include <QRandomGenerator>
-#include <QRegularExpression>
-#include <QScopeGuard>
-#include <QStandardPaths>
 #include <QStatusBar>
 #include <QtTest>
 
@@ -217,8 +211,9 @@ const char* const Rows[][5] = {
      "@46  type 5  hash 0x00000000deaddead\n    byte 186  \"odd\" @52  type 16256  word 3\n  Index "
      "1 (byte 192)  Main Shader (none) @65520  Model_ID \"Schön_ä\" @56"},
     // Offset 65535 names a string; offset 1 none, though the one at 65537 has its low 16 bits.
-    {"a name at offset 65535", "$M info w.mtls | cut -d, -f4; $M dump w.mtls | grep -o 'Mo.*'", "0",
-     " 1 shaders: s::\nModel_ID \"w\" @65535  SubMtls # 0  P0 (none) @1\n"},
+    {"names and a shader at offset 65535",
+     "$M info w.mtls | cut -d, -f4-; $M dump w.mtls | grep -o 'Mo.*'", "0",
+     " 2 shaders: s::, w::\nModel_ID \"w\" @65535  SubMtls # 0  P0 (none) @1\n"},
     {"onto a device, a pipe, standard output as a pipe",
      "mkfifo p; ($M resave ex.mtls /dev/null; $M pack ex.json p; $M pack ex.json /dev/stdout | "
      "cat) "
@@ -228,6 +223,10 @@ const char* const Rows[][5] = {
      "0", "", "o o.mtls MTLs_Shaders.ini"},
     {"two models, one output", "$M from-model hero.mdl a/hero.mdl -o out", "2",
      "hero.mdl and a/hero.mdl would both write"},
+    {"shaders, with cells and without",
+     "$M learn ex.mtls --catalogue c && printf '[Shaders]\\nz=@Invalid()\\n' >>c && $M shaders "
+     "--catalogue c",
+     "0", "yCS_gear::Normal: 1 parameters: \"colorMap\" \"tex_d\"\nz: 0 parameters\n", "c"},
     {"a library as catalogue", "$M learn ex.mtls --catalogue odd.mtls", "2",
      "odd.mtls: not a shader catalogue (it is an MTLs library)"},
     {"catalogues holding a zero byte, a byte not UTF-8, one cut short, nothing",
@@ -251,14 +250,11 @@ const char* const Rows[][5] = {
     // add takes pairs after LIB, replace one pair after LIB ROW, both an output; a row from 0.
     // Each command is refused with its usage or the row it lacks, before anything is written.
     {"operands one short, one over, no output",
-     "for c in 'add lib.mtls -o o' 'add lib.mtls x -o o' 'add lib.mtls x s y -o o' 'add lib.mtls x "
-     "s' 'from-model "
-     "a.mdl' "
-     "'replace lib.mtls 0 x -o o' 'replace lib.mtls 0 x s y -o o' 'replace lib.mtls 0 x s' "
-     "'replace "
-     "lib.mtls -o o -- -1 x yCS_head::Normal' 'replace lib.mtls 3 x yCS_head::Normal -o o'; do $M "
-     "$c "
-     "2>&1 | grep -c -e ' takes ' -e 'has no row -1$' -e 'has no row 3$'; done | tr -d '\\n'",
+     "for c in 'add lib.mtls -o o' 'add lib.mtls x -o o' 'add lib.mtls x s y -o o' "
+     "'add lib.mtls x s' 'from-model a.mdl' 'replace lib.mtls 0 x -o o' 'replace lib.mtls 0 x s y "
+     "-o o' 'replace lib.mtls 0 x s' 'replace lib.mtls -o o -- -1 x yCS_head::Normal' 'replace "
+     "lib.mtls 3 x yCS_head::Normal -o o'; do $M $c 2>&1 | grep -c -e ' takes ' -e 'has no row "
+     "-1$' -e 'has no row 3$'; done | tr -d '\\n'",
      "2", "1111111111", "MTLs_Shaders.ini"}, // rows are counted once the library is read
     {"a shader with a space", "$M replace ex.mtls 0 x 'yCS_gear::Normal ' -o o.mtls", "1",
      "Shaders/yCS_gear::Normal  entry", "MTLs_Shaders.ini"},
@@ -281,9 +277,9 @@ const char* const Rows[][5] = {
     {"unknown options as typed", "$M check -x ex.mtls 2>&1; $M check --xy ex.mtls 2>&1; true", "0",
      "unknown option -x for check\nRun mtls --help for the commands.\n"
      "mtls: unknown option --xy for check"},
-    {"check --hashes at the size budget", "$M check --hashes atlimit.mtls", "0", ": ok\n"},
-    {"check --hashes past the size budget", "$M check --hashes pastlimit.mtls", "1",
-     "too large to show: 999,995 dictionary strings and 1 material"},
+    {"check --hashes at and past the size budget",
+     "$M check --hashes atlimit.mtls && $M check --hashes pastlimit.mtls", "1",
+     ": ok\nmtls: pastlimit.mtls: This library is too large to show: 999,995 dictionary strings"},
     {"pack: a string that grew", PACKED("ex.mtls", R"(s/"Normal"/"Normall"/)"), "1",
      "dictionary[2].text: is 7 bytes, but the next string starts at 20, which leaves room for 6",
      "e.json"},
@@ -294,9 +290,10 @@ const char* const Rows[][5] = {
      "materialCount: 2 is not the number of materials (1)", "e.json"},
     {"standard output full", "$M dump --json ex.mtls >/dev/full", "2",
      "standard output: Cannot write file : No space left"},
-    {"at 512 MiB", "truncate -s 536870912 big && $M info big", "1", "big: Invalid File", "big"},
-    {"past 512 MiB", "truncate -s 536870913 big && $M info big", "1", "holds 536870913 bytes",
-     "big"},
+    {"at and past 512 MiB",
+     "truncate -s 536870912 big && ! $M info big && truncate -s +1 big && "
+     "$M info big",
+     "1", "big: Invalid File\nmtls: big: The file holds 536870913 bytes", "big"},
     {"a name not UTF-8", R"(n=l$(printf '\303'); : >$n; $M resave $n o; s=$?; rm $n; exit $s)", "2",
      "mtls: argument 2 is not valid UTF-8; file names must be UTF-8\n"},
     {"check: a name past the string limit", "$M check far.mtls", "1",
@@ -1022,24 +1019,25 @@ private slots:
             far{"s", "v", near[2] + 'p', "m x"};
         const QStringList bom{QChar(0xFEFF) + QString("mat"), "yCS_gear", "Normal", "colorMap",
                               "tex_d"};
-        QVERIFY(QDir().mkpath("a/hero") && writeFile("ex.mtls", exampleBlock()) &&
-                writeFile("odd.mtls", richBlock()) && writeFile("lib.mtls", richBlock(false)) &&
-                writeFile("hero.mdl", model) && writeFile("a/hero.mdl", model) &&
-                writeFile("none.mdl", testsupport::ModelBuilder().names({"x"}).end().build()) &&
-                writeFile("cut.mdl", model.left(model.indexOf("MBfD") - 2)) &&
-                writeFile("80.mtls", exampleBlock().replace(45, 1, "\x80")) && // past ASCII
-                writeFile("fe.mtls", exampleBlock().replace(45, 1, "\xfe")) &&
-                writeFile("bom.mtls",
-                          buildBlock(bom, {{0, 7, 16, {1, 2, 3, 4}, 1, {entry4(23, 32)}}})) &&
-                writeFile("sx.mtls", buildBlock(shader, {{0, 2, 7, {}, 0, {}}})) &&
-                writeFile("xv.mtls", buildBlock(shader, {{0, 9, 11, {}, 0, {}}})) &&
-                writeFile("near.mtls", buildBlock(near, {{65530, 0, 2, {}, 0, {}}})) &&
-                writeFile("far.mtls", buildBlock(far, {{65531, 0, 2, {}, 0, {}}})) &&
-                writeFile("noname.mtls", buildBlock({"m", "s", "v", "", "t"},
-                                                    {{0, 2, 4, {}, 1, {entry4(6, 7)}}})) &&
-                writeFile("w.mtls", buildBlock({"m", "s", QString(65530, 'x'), "w", "v"},
-                                               {{65535, 2, 1, {}, 0, {}}})) &&
-                writeFile("a/hero/gen.mtls", generatedLibrary(3, "/x/Characters/hero/gen.mtls")));
+        QVERIFY(
+            QDir().mkpath("a/hero") && writeFile("ex.mtls", exampleBlock()) &&
+            writeFile("odd.mtls", richBlock()) && writeFile("lib.mtls", richBlock(false)) &&
+            writeFile("hero.mdl", model) && writeFile("a/hero.mdl", model) &&
+            writeFile("none.mdl", testsupport::ModelBuilder().names({"x"}).end().build()) &&
+            writeFile("cut.mdl", model.left(model.indexOf("MBfD") - 2)) &&
+            writeFile("80.mtls", exampleBlock().replace(45, 1, "\x80")) && // past ASCII
+            writeFile("fe.mtls", exampleBlock().replace(45, 1, "\xfe")) &&
+            writeFile("bom.mtls",
+                      buildBlock(bom, {{0, 7, 16, {1, 2, 3, 4}, 1, {entry4(23, 32)}}})) &&
+            writeFile("sx.mtls", buildBlock(shader, {{0, 2, 7, {}, 0, {}}})) &&
+            writeFile("xv.mtls", buildBlock(shader, {{0, 9, 11, {}, 0, {}}})) &&
+            writeFile("near.mtls", buildBlock(near, {{65530, 0, 2, {}, 0, {}}})) &&
+            writeFile("far.mtls", buildBlock(far, {{65531, 0, 2, {}, 0, {}}})) &&
+            writeFile("noname.mtls",
+                      buildBlock({"m", "s", "v", "", "t"}, {{0, 2, 4, {}, 1, {entry4(6, 7)}}})) &&
+            writeFile("w.mtls", buildBlock({"m", "s", QString(65530, 'x'), "w", "v"},
+                                           {{65535, 2, 1, {}, 0, {}}, {0, 65535, 1, {}, 0, {}}})) &&
+            writeFile("a/hero/gen.mtls", generatedLibrary(3, "/x/Characters/hero/gen.mtls")));
         QVERIFY(writeFile("ex.json", runTool(MTLS_BINARY, {"dump", "--json", "ex.mtls"}).out));
         // 3 cells a string and one a column of each row: 3,000,000 is the most the editor shows.
         if (QByteArray(Rows[row][0]).contains("budget"))

@@ -12,15 +12,11 @@
 #include "ui_mainwindow.h"
 
 #include <QComboBox>
-#include <QElapsedTimer>
 #include <QFontDatabase>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMessageBox>
-#include <QMimeData>
 #include <QProgressDialog>
-#include <QScopeGuard>
-#include <QStandardPaths>
 #include <QStatusBar>
 #include <QtTest>
 
@@ -166,9 +162,11 @@ private slots:
                                win.materials->columnWidth(1), win.materials->columnWidth(2),
                                win.materials->columnWidth(3),
                                win.materials->horizontalHeader()->maximumHeight(),
+                               win.materials->horizontalHeader()->stretchLastSection(),
+                               win.materials->updatesEnabled(),
                                win.materials->item(0, 2)->textAlignment(),
                                win.materials->item(0, 3)->textAlignment()}),
-                 QVector<int>({45, 170, 110, 140, 140, 30, Qt::AlignCenter, 0}));
+                 QVector<int>({45, 170, 110, 140, 140, 30, 1, 1, Qt::AlignCenter, 0}));
         QCOMPARE(win.materials->horizontalHeaderItem(15)->text(), QString("P10")); // P0 at 5
         QStringList found; // the dictionary slot: a string by its offset, else ""
         for (const int offset : {0, 29, 14, 35})
@@ -336,6 +334,14 @@ private slots:
         QVERIFY(win.messages().startsWith("Warning: No MTL data loaded.\n") &&
                 win.messages().endsWith("\nWarning: No MTL data loaded. Load/add a Material to "
                                         "save file."));
+        // Save, asked before a drop, finds nothing to save: the drop does not happen.
+        win.answers.expectChoice(QMessageBox::Save);
+        win.answers.expectMessage();
+        drop(win.w.ui->groupBox, {win.path("lib.mtls")});
+        QVERIFY(win.w.current_file.isEmpty() && win.messages().count("Load/add") == 2);
+        // The working write reads no dictionary from the fresh view's two empty rows.
+        call(win.w, "rebuild_mtltempFile", win.path("fresh.bin"));
+        QCOMPARE(QSize(win.dictionary->columnCount(), win.dictionary->rowCount()), QSize(0, 0));
     }
 
     // Each command that drops the view asks first when there are unsaved changes; Save runs the

@@ -263,7 +263,7 @@ private:
     QTextStream& out;
     const bool json;
     const mtls::Block& counted;
-    qint64 size = 0;
+    qint64 size;
     Resolver resolver;
     QVector<mtls::Item> items; // of the record being read
     qint64 strings = 0;

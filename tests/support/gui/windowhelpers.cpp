@@ -1,14 +1,11 @@
 #include "windowhelpers.h"
 
-#include "app/mainwindow.h"
 #include "authoring/dialog.h"
 
 #include <QFileInfo>
 #include <QHeaderView>
 #include <QLabel>
-#include <QPushButton>
 #include <QStatusBar>
-#include <QTableWidget>
 #include <QtTest>
 
 namespace testwindow {
@@ -73,17 +70,6 @@ QString AnsweredWindow::open(const QString& path, const QByteArray& bytes)
         qFatal("cannot write %s", qPrintable(full));
     call(w, "open_mtl", full);
     return full;
-}
-
-ScratchWindow::ScratchWindow()
-    : materials(w.findChild<QTableWidget*>(QStringLiteral("ExternalTable"))),
-      dictionary(w.findChild<QTableWidget*>(QStringLiteral("OriginalTable")))
-{
-}
-
-QPushButton* ScratchWindow::button(int row) const
-{
-    return qobject_cast<QPushButton*>(materials->cellWidget(row, 1));
 }
 
 QString AnsweredWindow::messages() const

@@ -53,10 +53,12 @@ struct AnsweredWindow {
 // An answered window in a scratch folder that is the current directory from before the window
 // is made until after it has gone.
 struct ScratchWindow : ScratchDirectory, AnsweredWindow {
-    QTableWidget* const materials;
-    QTableWidget* const dictionary;
-    ScratchWindow();
-    QPushButton* button(int row) const; // the row's MODIFY
+    QTableWidget* const materials = w.findChild<QTableWidget*>(QStringLiteral("ExternalTable"));
+    QTableWidget* const dictionary = w.findChild<QTableWidget*>(QStringLiteral("OriginalTable"));
+    QPushButton* button(int row) const // the row's MODIFY
+    {
+        return qobject_cast<QPushButton*>(materials->cellWidget(row, 1));
+    }
     QString rows() const { return tableRows(materials).join('\n'); }
 };
 
