@@ -33,8 +33,7 @@ public:
             damaged = true;
         } else {
             model.nameTable = readNames(*nameCount);
-            model.materials =
-                walkChunks(NameCountOffset + *nameChunkSize, model.nameTable, *nameCount);
+            model.materials = walkChunks(NameCountOffset + *nameChunkSize, model.nameTable);
         }
         model.damaged = damaged;
         return model;
@@ -96,7 +95,7 @@ private:
         return name;
     }
 
-    QStringList walkChunks(qint64 pos, const QStringList& names, quint32 nameCount)
+    QStringList walkChunks(qint64 pos, const QStringList& names)
     {
         QStringList materials;
         QSet<QString> seen;
@@ -111,15 +110,14 @@ private:
                 break;
             const qint64 next = pos + ChunkHeadSize + *chunkSize;
             if (*tag == MaterialTag)
-                collectMaterials(pos + ChunkHeadSize, qMin(next, size), names, nameCount, materials,
-                                 seen);
+                collectMaterials(pos + ChunkHeadSize, qMin(next, size), names, materials, seen);
             pos = next; // a chunk that runs past the end leaves no head to read: damage
         }
         return materials;
     }
 
     // Count and indices of one "MTL!" chunk whose data lies in [begin, end).
-    void collectMaterials(qint64 begin, qint64 end, const QStringList& names, quint32 nameCount,
+    void collectMaterials(qint64 begin, qint64 end, const QStringList& names,
                           QStringList& materials, QSet<QString>& seen)
     {
         const std::optional<quint32> count = begin + 4 <= end ? word(begin) : std::nullopt;
@@ -133,7 +131,7 @@ private:
         const qint64 readable = qMin<qint64>(*count, available);
         for (qint64 k = 0; k < readable; ++k) {
             const quint32 index = *word(begin + 4 + 4 * k);
-            if (index >= nameCount || index >= quint32(names.size())) {
+            if (index >= quint32(names.size())) { // past the table, or past what was left of it
                 damaged = true;
                 continue;
             }

@@ -82,7 +82,7 @@ public:
         for (const Item& item : material.items)
             cellCount +=
                 item.isGlobalFlag() || !item.hasValueWord() || item.valueWord() == 0 ? 1 : 2;
-        row.reserve(VariantColumn + 1 + cellCount);
+        row.reserve(row.size() + cellCount);
         row[ModelIdColumn] = index.at(material.modelId);
         const QString mainShader = index.at(material.mainShader);
         if (!mainShader.isEmpty())

@@ -8,6 +8,7 @@
 #include <QHash>
 #include <QSet>
 #include <QTextStream>
+#include <memory>
 
 namespace cli {
 
@@ -232,29 +233,37 @@ QStringList changes(const MaterialView& a, const Names& namesA, const MaterialVi
 
 int diff(const QString& a, const QString& b, Streams io)
 {
-    QVector<MaterialView> sides[2];
-    std::optional<mtls::Block> blocks[2];
-    std::optional<Names> names[2];
-    const QString paths[2] = {a, b};
-    for (int s = 0; s < 2; ++s) {
+    // A side's materials point into its block, which stays where it was read.
+    struct Side {
+        explicit Side(mtls::Block read)
+            : block(std::move(read)), names(block), materials(materialsOf(block, names))
+        {
+        }
+        const mtls::Block block;
+        const Names names;
+        const QVector<MaterialView> materials;
+    };
+    auto read = [&io](const QString& path) -> std::unique_ptr<Side> {
         int status = Success;
-        std::optional<mtls::Block>& block = blocks[s];
-        block = readBlock(paths[s], io.err, status);
+        std::optional<mtls::Block> block = readBlock(path, io.err, status);
         if (!block)
-            return Failure;
+            return nullptr;
         // A cut-off library would show its missing records as removed ones.
         if (block->truncated) {
-            report(io.err, paths[s],
+            report(io.err, path,
                    QStringLiteral("cut off, %1 of %2 materials read; run mtls check on it")
                        .arg(block->materials.size())
                        .arg(block->materialCount));
-            return Failure;
+            return nullptr;
         }
-        names[s].emplace(*block);
-        sides[s] = materialsOf(*block, *names[s]);
-    }
-    const QVector<MaterialView>& old = sides[0];
-    const QVector<MaterialView>& now = sides[1];
+        return std::make_unique<Side>(std::move(*block));
+    };
+    const std::unique_ptr<Side> was = read(a);
+    const std::unique_ptr<Side> is = was ? read(b) : nullptr;
+    if (!is)
+        return Failure;
+    const QVector<MaterialView>& old = was->materials;
+    const QVector<MaterialView>& now = is->materials;
     auto name = [](const MaterialView& m) { return m.name; };
     const QStringList namesA = keys(old, name), namesB = keys(now, name);
     const QVector<int> partner = partners(namesA, namesB);
@@ -269,7 +278,7 @@ int diff(const QString& a, const QString& b, Streams io)
             continue;
         }
         matched.insert(partner.at(i));
-        const QStringList lines = changes(old.at(i), *names[0], now.at(partner.at(i)), *names[1]);
+        const QStringList lines = changes(old.at(i), was->names, now.at(partner.at(i)), is->names);
         if (lines.isEmpty())
             continue;
         io.out << readable(QStringLiteral("~ material ") + quotedName(old.at(i).name)) << '\n';
