@@ -89,6 +89,5 @@ void qv_qtablewidget::scrollContentsBy(int dx, int dy)
     QTableWidget::scrollContentsBy(dx, dy);
     // Scrolling moves the cell widgets along with the cells; rows that come into view need
     // theirs shown.
-    if (dy != 0)
-        updateEditorGeometries();
+    updateEditorGeometries();
 }

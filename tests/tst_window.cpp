@@ -338,7 +338,8 @@ private slots:
         win.answers.expectChoice(QMessageBox::Save);
         win.answers.expectMessage();
         drop(win.w.ui->groupBox, {win.path("lib.mtls")});
-        QVERIFY(win.w.current_file.isEmpty() && win.messages().count("Load/add") == 2);
+        QVERIFY(win.w.current_file.isEmpty() && win.messages().count("Load/add") == 2 &&
+                win.messages().contains("Save changes to the new library before opening"));
         // The working write reads no dictionary from the fresh view's two empty rows.
         call(win.w, "rebuild_mtltempFile", win.path("fresh.bin"));
         QCOMPARE(QSize(win.dictionary->columnCount(), win.dictionary->rowCount()), QSize(0, 0));
