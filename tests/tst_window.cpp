@@ -349,9 +349,10 @@ private slots:
     // normal save, and a save cancelled keeps the command from happening.
     void unsavedChangesQuestion()
     {
-        enum { None = -1, SaveCancelled = 1 }; // nothing changed; Save, then Cancel in the dialog
-        const int answers[] = {None, QMessageBox::Save, QMessageBox::Discard, QMessageBox::Cancel,
-                               SaveCancelled};
+        enum { None = -1, SaveCancelled = 1, SaveFailed = 2 }; // Save, then Cancel or no folder
+        const int answers[] = {QMessageBox::Save,   QMessageBox::Discard,
+                               QMessageBox::Cancel, None,
+                               SaveCancelled,       SaveFailed};
         // The command, and what the question names it by after "before".
         for (const QString command : {"closing", "exiting", "opening another file|dialog",
                                       "opening another file|window drop",
@@ -364,12 +365,15 @@ private slots:
                 win.open("lib.mtls", libraryOf({"gear_mat", "eye_mat"}));
                 if (answer != None) {
                     win.materials->item(1, 3)->setText("renamed");
-                    win.answers.expectChoice(answer == SaveCancelled ? QMessageBox::Save : answer);
+                    win.answers.expectChoice(answer == SaveCancelled || answer == SaveFailed
+                                                 ? QMessageBox::Save
+                                                 : answer);
                 }
                 QCOMPARE(win.w.isWindowModified(), answer != None);
-                const bool goesOn = answer != QMessageBox::Cancel && answer != SaveCancelled;
-                if (answer == QMessageBox::Save) {
-                    win.answers.expectFileDialog(saved);
+                const bool goesOn =
+                    answer == None || answer == QMessageBox::Save || answer == QMessageBox::Discard;
+                if (answer == QMessageBox::Save || answer == SaveFailed) { // and a message
+                    win.answers.expectFileDialog(answer == SaveFailed ? win.path("gone/s") : saved);
                     win.answers.expectMessage();
                 }
                 if (answer == SaveCancelled)
@@ -637,19 +641,18 @@ private slots:
         win.open("lib.mtls", libraryOf({"hero_eye", "hero_jersey", "cap"}));
         auto* field = win.w.findChild<QLineEdit*>("filterField");
         QTest::keyClick(&win.w, Qt::Key_F, Qt::ControlModifier);
-        const struct {
-            const char* text;
-            const char* rows; // shown ones
-        } cases[] = {{"HERO", "01"}, {"eye", "0"}, {"_s", "012"}, {"nothing", ""}, {"", "012"}};
-        for (const auto& c : cases) {
-            field->setText(c.text);
+        // The text typed, and the rows shown.
+        const char* const cases[][2] = {
+            {"HERO", "01"}, {"eye", "0"}, {"_s", "012"}, {"nothing", ""}, {"", "012"}};
+        for (const auto& [text, visible] : cases) {
+            field->setText(text);
             QString rows;
             for (int r = 0; r < 3; ++r)
                 if (!win.materials->isRowHidden(r))
                     rows += QString::number(r);
-            QCOMPARE(rows, QString(c.rows));
+            QCOMPARE(rows, QString(visible));
             QCOMPARE(libraryLine(win.w),
-                     *c.text ? QString("%1 of 3 materials shown.").arg(rows.size()) : "");
+                     *text ? QString("%1 of 3 materials shown.").arg(rows.size()) : "");
         }
         field->setText("eye");
         QCoreApplication::processEvents();

@@ -7,12 +7,6 @@
 #include <QMessageBox>
 #include <QProgressDialog>
 
-ModalAnswerer::ModalAnswerer(QObject* parent) : QObject(parent)
-{
-    connect(&timer, &QTimer::timeout, this, &ModalAnswerer::poll);
-    timer.start(10);
-}
-
 void ModalAnswerer::poll()
 {
     QWidget* modal = QApplication::activeModalWidget();

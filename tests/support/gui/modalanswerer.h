@@ -19,15 +19,16 @@ public:
         QString title, text;
     };
 
-    explicit ModalAnswerer(QObject* parent = nullptr);
+    explicit ModalAnswerer(QObject* parent = nullptr) : QObject(parent)
+    {
+        connect(&timer, &QTimer::timeout, this, &ModalAnswerer::poll);
+        timer.start(10);
+    }
 
     // Answers, taken in the order they were queued.
     void expectMessage() { answers.enqueue({Ok, {}}); }
     // A box with more buttons, answered with the one of that standard kind (QMessageBox's).
-    void expectChoice(int standardButton)
-    {
-        answers.enqueue({Choice, QString::number(standardButton)});
-    }
+    void expectChoice(int button) { answers.enqueue({Choice, QString::number(button)}); }
     void expectFileDialog(const QString& path) { answers.enqueue({Accept, path}); }
     void expectFileDialogCancel() { answers.enqueue({Cancel, {}}); }
 
