@@ -3,6 +3,7 @@
 
 #include "app/droppaths.h"
 #include "authoring/dialog.h"
+#include "authoring/modelfile.h"
 #include "mtls/blockcheck.h"
 #include "mtls/libraryfile.h"
 #include "ui_mainwindow.h"
@@ -358,7 +359,7 @@ QString invalidReason(const QString& path, bool model)
         return mtls::checkBlock(mtls::readLibraryFile(path).data)
             .value(0, {0, QStringLiteral("not an MTLs block")})
             .text;
-    if (!head.startsWith("MDL!"))
+    if (!authoring::startsAsModel(head.constData(), head.size()))
         return QStringLiteral("not a model file: it starts with %1, not 4D 44 4C 21 (\"MDL!\")")
             .arg(QString::fromLatin1(head.toHex(' ').toUpper()));
     return QStringLiteral("the model's material names cannot be read");

@@ -152,9 +152,14 @@ private:
 
 } // namespace
 
+bool startsAsModel(const char* data, qint64 size)
+{
+    return size >= 4 && qFromBigEndian<quint32>(data) == ModelMagic;
+}
+
 std::optional<ModelFile> readModelFile(const char* data, qint64 size)
 {
-    if (size < 4 || qFromBigEndian<quint32>(data) != ModelMagic)
+    if (!startsAsModel(data, size))
         return std::nullopt;
     return ModelReader(data, size).read();
 }

@@ -22,6 +22,9 @@ struct ModelFile {
 };
 
 // Nothing when the data does not start with "MDL!". Trusts no count, offset or size.
+// Whether data begins with the model magic: what tells a model file from anything else.
+bool startsAsModel(const char* data, qint64 size);
+
 std::optional<ModelFile> readModelFile(const QByteArray& data);
 std::optional<ModelFile> readModelFile(const char* data, qint64 size);
 // The model file at `path`, read to its end whatever its size (it is mapped, not copied).

@@ -4,6 +4,7 @@
 
 #include <QHash>
 #include <QLocale>
+#include <array>
 
 namespace mtls {
 
@@ -14,7 +15,9 @@ const QString GlobalMarker = QStringLiteral("Global");
 // Byte offsets of the head words of a record.
 constexpr int MainShaderWord = 2;
 constexpr int VariantWord = 6;
-constexpr int FlagWordOffsets[4] = {4, 8, 10, 12};
+constexpr std::array<int, 4> FlagWordOffsets = {4, 8, 10, 12};
+static_assert(FlagWordOffsets.size() == std::tuple_size<decltype(Material::flags)>::value,
+              "one offset per flag word");
 
 QString quoted(const QString& text)
 {
