@@ -12,6 +12,7 @@
 #include "ui_mainwindow.h"
 
 #include <QComboBox>
+#include <QFileDialog>
 #include <QFontDatabase>
 #include <QLineEdit>
 #include <QMenu>
@@ -693,6 +694,7 @@ private slots:
             QTest::mouseClick(win.w.ui->MTL_Button_0, Qt::LeftButton);
             QCOMPARE(win.answers.folder(), scratch.path("d"));
             call(win.w, "add_material", "x", "yCS_gear::Normal"); // the working file: not there
+            win.answers.expectChoice(QMessageBox::Discard);
             win.answers.expectFileDialogCancel();
             QTest::mouseClick(win.w.ui->MTL_Button_0, Qt::LeftButton);
             QCOMPARE(win.answers.folder(), scratch.path("d"));
@@ -703,6 +705,7 @@ private slots:
             win.answers.expectChoice(QMessageBox::Discard); // the material added
             QVERIFY(win.w.close());
         }
+        QFileDialog().setDirectory(QDir::currentPath()); // where a dialog given no folder would open
         AnsweredWindow again;
         again.w.restoreRememberedGeometry();
         QCOMPARE(again.w.size(), QSize(900, 600));
