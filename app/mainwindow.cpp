@@ -355,10 +355,10 @@ QString invalidReason(const QString& path, bool model)
     const QByteArray head = file.open(QIODevice::ReadOnly) ? file.read(4) : QByteArray();
     if (head.isEmpty())
         return QStringLiteral("the file is empty");
-    if (!model)
-        return mtls::checkBlock(mtls::readLibraryFile(path).data)
-            .value(0, {0, QStringLiteral("not an MTLs block")})
-            .text;
+    if (!model) {
+        const QVector<mtls::Finding> findings = mtls::checkBlock(mtls::readLibraryFile(path).data);
+        return findings.isEmpty() ? QStringLiteral("not an MTLs block") : findings.first().text;
+    }
     if (!authoring::startsAsModel(head.constData(), head.size()))
         return QStringLiteral("not a model file: it starts with %1, not 4D 44 4C 21 (\"MDL!\")")
             .arg(QString::fromLatin1(head.toHex(' ').toUpper()));

@@ -7,6 +7,8 @@
 #include <QPoint>
 #include <QStringList>
 
+#include <optional>
+
 class Dialog;
 class QUndoStack;
 class QDragEnterEvent;
@@ -99,13 +101,13 @@ private:
     QStringList dictionaryColumn() const;    // column 1 of the dictionary table
     // The state as the widgets show it, after a step, an undo or a redo. `cell` limits the
     // work to one cell of the materials table (x: base column, y: row) when only it changed.
-    void applyState(const authoring::Session& next, QPoint cell = QPoint(-1, -1));
+    void applyState(const authoring::Session& next, std::optional<QPoint> cell = std::nullopt);
     void render();
     void showCleared();
     void showLibrary(const mtls::LoadedLibrary& library, const mtls::MaterialGrid& grid);
     // A step the user can undo: from the state now to `after`, named `text` in the menu.
     void pushStep(const QString& text, const authoring::Session& after,
-                  QPoint cell = QPoint(-1, -1));
+                  std::optional<QPoint> cell = std::nullopt);
     // A user's open: the state becomes `opened` with a history of its own, unmodified.
     void startHistory(const authoring::Session& opened);
     void materialsEdited(const QModelIndex& topLeft, const QModelIndex& bottomRight);

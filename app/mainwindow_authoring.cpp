@@ -148,12 +148,12 @@ void MainWindow::materialsEdited(const QModelIndex& topLeft, const QModelIndex& 
         return;
     for (int r = topLeft.row(); r <= bottomRight.row(); ++r) {
         for (int c = topLeft.column(); c <= bottomRight.column(); ++c) {
-            if (c == SwapColumn || r >= state.grid.rows.size())
+            if (c == SwapColumn) // buttons, no text
                 continue;
             const int column = c == 0 ? 0 : c - 1;
             const QTableWidgetItem* item = ui->ExternalTable->item(r, c);
             const mtls::Cell typed = item ? mtls::Cell(item->text()) : std::nullopt;
-            if (column >= state.grid.columnCount || state.grid.rows[r].value(column) == typed)
+            if (state.grid.rows.value(r).value(column) == typed)
                 continue;
             const authoring::Step step =
                 state.loaded

@@ -16,9 +16,9 @@ namespace {
 // step costs what it changed.
 class StepCommand : public QUndoCommand {
 public:
-    using Apply = std::function<void(const authoring::Session&, QPoint)>;
+    using Apply = std::function<void(const authoring::Session&, std::optional<QPoint>)>;
     StepCommand(const QString& text, authoring::Session before, authoring::Session after,
-                QPoint cell, Apply apply)
+                std::optional<QPoint> cell, Apply apply)
         : QUndoCommand(text), before(std::move(before)), after(std::move(after)), cell(cell),
           apply(std::move(apply))
     {
@@ -29,12 +29,12 @@ public:
     void settle(const authoring::Session& saved)
     {
         after = saved;
-        cell = QPoint(-1, -1);
+        cell.reset();
     }
 
 private:
     authoring::Session before, after;
-    QPoint cell;
+    std::optional<QPoint> cell;
     Apply apply;
 };
 
@@ -48,7 +48,7 @@ authoring::Session settled(authoring::Session session)
 
 } // namespace
 
-void MainWindow::applyState(const authoring::Session& next, QPoint cell)
+void MainWindow::applyState(const authoring::Session& next, std::optional<QPoint> cell)
 {
     // Undo or redo under an open MODIFY: the row it named may be another one now.
     if (swap_pending && !next.swapPending)
@@ -56,29 +56,29 @@ void MainWindow::applyState(const authoring::Session& next, QPoint cell)
     const bool announce = announce_save;
     state = next;
     announce_save = announce;
-    if (cell.x() < 0) {
+    if (!cell) {
         render();
         return;
     }
-    const int column = cell.x() == 0 ? 0 : cell.x() + 1;
-    const mtls::Cell text = state.grid.rows.value(cell.y()).value(cell.x());
+    // The edit handler hears this change too, and finds the cell already as the state has it.
+    const int column = cell->x() == 0 ? 0 : cell->x() + 1;
+    const mtls::Cell text = state.grid.rows.value(cell->y()).value(cell->x());
     QTableWidget* materials = ui->ExternalTable;
-    rendering = true;
     if (!text)
-        delete materials->takeItem(cell.y(), column);
-    else if (QTableWidgetItem* item = materials->item(cell.y(), column))
+        delete materials->takeItem(cell->y(), column);
+    else if (QTableWidgetItem* item = materials->item(cell->y(), column))
         item->setText(*text);
     else
-        materials->setItem(cell.y(), column, new QTableWidgetItem(*text));
-    rendering = false;
+        materials->setItem(cell->y(), column, new QTableWidgetItem(*text));
 }
 
-void MainWindow::pushStep(const QString& text, const authoring::Session& after, QPoint cell)
+void MainWindow::pushStep(const QString& text, const authoring::Session& after,
+                          std::optional<QPoint> cell)
 {
     noteUnsavedCatalogue(); // whichever step first met a catalogue that cannot be written
-    history->push(
-        new StepCommand(text, settled(state), settled(after), cell,
-                        [this](const authoring::Session& s, QPoint c) { applyState(s, c); }));
+    history->push(new StepCommand(
+        text, settled(state), settled(after), cell,
+        [this](const authoring::Session& s, std::optional<QPoint> c) { applyState(s, c); }));
 }
 
 void MainWindow::startHistory(const authoring::Session& opened)

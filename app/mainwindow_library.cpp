@@ -212,11 +212,8 @@ void MainWindow::showLibrary(const mtls::LoadedLibrary& library, const mtls::Mat
     materials->setColumnCount(columns);
     // Until the labels below, a parameter column is sized under the number it would show
     // without the swap column.
-    QAbstractItemModel* model = materials->model();
-    const bool blocked = model->blockSignals(true);
     for (int c = 5; c < columns; ++c)
         materials->setHorizontalHeaderItem(c, new QTableWidgetItem(QString::number(c)));
-    model->blockSignals(blocked);
     // Rows after columns: the table model widens every existing row one by one.
     materials->setRowCount(grid.rows.size());
     for (int r = 0; r < grid.rows.size(); ++r) {
@@ -261,15 +258,9 @@ void MainWindow::formatColumns(int shift, int width)
 {
     QTableWidget* materials = ui->ExternalTable;
     const int first = mtls::VariantColumn + shift;
-    // One header change for all labels: the header lays out every section again on each.
-    QAbstractItemModel* model = materials->model();
-    const bool blocked = model->blockSignals(true);
     for (int c = first; c < materials->columnCount(); ++c)
         materials->setHorizontalHeaderItem(
             c, new QTableWidgetItem(QStringLiteral("P%1").arg(c - first)));
-    model->blockSignals(blocked);
-    if (materials->columnCount() > first)
-        emit model->headerDataChanged(Qt::Horizontal, first, materials->columnCount() - 1);
     for (int c = qMax(int(mtls::VariantColumn), width) + shift; c < materials->columnCount(); ++c)
         materials->setColumnHidden(c, true);
 }
@@ -297,9 +288,7 @@ void MainWindow::addSwapButtons()
         button->setStyleSheet(QLatin1String(SwapButtonSheet));
         connect(button, &QPushButton::clicked, this, &MainWindow::Swap_MTL);
         materials->setCellWidget(r, SwapColumn, button);
-        // The loader already centres these; a change would cost a model signal per row.
-        QTableWidgetItem* shader = materials->item(r, 2);
-        if (shader && shader->textAlignment() != Qt::AlignCenter)
+        if (QTableWidgetItem* shader = materials->item(r, 2))
             shader->setTextAlignment(Qt::AlignCenter);
     }
     ui->ExternalTable->hideCellWidgetsOutOfView();

@@ -19,6 +19,7 @@
 #include <QMessageBox>
 #include <QProgressDialog>
 #include <QStatusBar>
+#include <QUndoStack>
 #include <QtTest>
 
 using namespace testdata;
@@ -158,7 +159,7 @@ private slots:
                  QString("gear.mtls   \n  Found 1 materials:\nItems: 1   \n++++++++--------\n"
                          "B0|<none>|yCS_gear|mat|1|Normal|colorMap|tex_d\n+++\n0|mat|0\n"
                          "1|yCS_gear|4\n2|Normal|13\n3|colorMap|20\n4|tex_d|29"));
-        // The last column stretches; the main shader is centred, the name is not.
+        // The last column stretches; the main shader is centred, the name is not; MODIFY in 8 pt.
         QCOMPARE(QVector<int>({win.dictionary->columnWidth(0), win.dictionary->columnWidth(1),
                                win.materials->columnWidth(1), win.materials->columnWidth(2),
                                win.materials->columnWidth(3),
@@ -166,8 +167,9 @@ private slots:
                                win.materials->horizontalHeader()->stretchLastSection(),
                                win.materials->updatesEnabled(),
                                win.materials->item(0, 2)->textAlignment(),
-                               win.materials->item(0, 3)->textAlignment()}),
-                 QVector<int>({45, 170, 110, 140, 140, 30, 1, 1, Qt::AlignCenter, 0}));
+                               win.materials->item(0, 3)->textAlignment(),
+                               win.button(0)->font().pointSize()}),
+                 QVector<int>({45, 170, 110, 140, 140, 30, 1, 1, Qt::AlignCenter, 0, 8}));
         QCOMPARE(win.materials->horizontalHeaderItem(15)->text(), QString("P10")); // P0 at 5
         QStringList found; // the dictionary slot: a string by its offset, else ""
         for (const int offset : {0, 29, 14, 35})
@@ -501,6 +503,11 @@ private slots:
                 "SubMtls # takes a whole number from 0 to 65535, not \"" + typed + "\".";
             QCOMPARE(libraryLine(win.w) == refusal, !taken);
         }
+        // A change signalled over whole rows, the buttons' column too, finds nothing to edit.
+        QAbstractItemModel* model = win.materials->model();
+        const int steps = win.w.history->count();
+        emit model->dataChanged(model->index(0, 0), model->index(1, model->columnCount() - 1));
+        QCOMPARE(win.w.history->count(), steps);
         // An edit a save would refuse is said at once, naming the material.
         win.materials->item(0, 6)->setText("noType");
         QCOMPARE(
@@ -705,7 +712,8 @@ private slots:
             win.answers.expectChoice(QMessageBox::Discard); // the material added
             QVERIFY(win.w.close());
         }
-        QFileDialog().setDirectory(QDir::currentPath()); // where a dialog given no folder would open
+        QFileDialog().setDirectory(
+            QDir::currentPath()); // where a dialog given no folder would open
         AnsweredWindow again;
         again.w.restoreRememberedGeometry();
         QCOMPARE(again.w.size(), QSize(900, 600));
