@@ -160,16 +160,15 @@ private slots:
                          "B0|<none>|yCS_gear|mat|1|Normal|colorMap|tex_d\n+++\n0|mat|0\n"
                          "1|yCS_gear|4\n2|Normal|13\n3|colorMap|20\n4|tex_d|29"));
         // The last column stretches; the main shader is centred, the name is not; MODIFY in 8 pt.
-        QCOMPARE(QVector<int>({win.dictionary->columnWidth(0), win.dictionary->columnWidth(1),
-                               win.materials->columnWidth(1), win.materials->columnWidth(2),
-                               win.materials->columnWidth(3),
-                               win.materials->horizontalHeader()->maximumHeight(),
-                               win.materials->horizontalHeader()->stretchLastSection(),
-                               win.materials->updatesEnabled(),
-                               win.materials->item(0, 2)->textAlignment(),
-                               win.materials->item(0, 3)->textAlignment(),
-                               win.button(0)->font().pointSize()}),
-                 QVector<int>({45, 170, 110, 140, 140, 30, 1, 1, Qt::AlignCenter, 0, 8}));
+        QCOMPARE(
+            QVector<int>(
+                {win.dictionary->columnWidth(0), win.dictionary->columnWidth(1),
+                 win.materials->columnWidth(1), win.materials->columnWidth(2),
+                 win.materials->columnWidth(3), win.materials->horizontalHeader()->maximumHeight(),
+                 win.materials->horizontalHeader()->stretchLastSection(),
+                 win.materials->updatesEnabled(), win.materials->item(0, 2)->textAlignment(),
+                 win.materials->item(0, 3)->textAlignment(), win.button(0)->font().pointSize()}),
+            QVector<int>({45, 170, 110, 140, 140, 30, 1, 1, Qt::AlignCenter, 0, 8}));
         QCOMPARE(win.materials->horizontalHeaderItem(15)->text(), QString("P10")); // P0 at 5
         QStringList found; // the dictionary slot: a string by its offset, else ""
         for (const int offset : {0, 29, 14, 35})
