@@ -302,11 +302,9 @@ void MainWindow::deleteSwapButtons()
 {
     // Removing rows or the column would only schedule the buttons for deletion; a model
     // import that adds hundreds of materials in one go would pile them all up.
-    QTableWidget* materials = ui->ExternalTable;
-    if (materials->columnCount() < 2)
-        return;
-    for (int r = 0; r < materials->rowCount(); ++r)
-        delete materials->cellWidget(r, SwapColumn);
+    // The MODIFY buttons are the only buttons in the table.
+    qDeleteAll(ui->ExternalTable->viewport()->findChildren<QPushButton*>(
+        QString(), Qt::FindDirectChildrenOnly));
 }
 
 mtls::MaterialGrid MainWindow::materialGrid() const

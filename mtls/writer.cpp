@@ -23,28 +23,29 @@ constexpr qint64 FieldLimit = 65536;
 // dictionary is complete.
 constexpr int TrailingEmpty = -1;
 
+// Members marked {} are always set before they are read; the others' first values count.
 struct ParameterType {
     bool known = false; // the catalogue has a type line for the text
-    quint16 type = 0;
-    quint16 a = 0; // types 1 and 3
-    quint16 b = 0;
+    quint16 type{};
+    quint16 a{}; // types 1 and 3
+    quint16 b{};
 };
 
 struct PlannedEntry {
-    int name = 0; // index into the rebuilt dictionary
-    quint16 type = 0;
+    int name{}; // index into the rebuilt dictionary
+    quint16 type{};
     quint64 first = 0;
     quint64 second = 0;
-    int value = 0;       // type 4: index of the value text
+    int value{};         // type 4: index of the value text
     bool hashed = false; // a debug line was produced for it
 };
 
 struct PlannedMaterial {
-    int name = 0;
-    int mainShader = 0;
-    int variant = 0;
-    std::array<quint16, 4> flags{};
-    quint16 count = 0;
+    int name{};
+    int mainShader{};
+    int variant{};
+    decltype(Material::flags) flags{};
+    quint16 count{};
     std::vector<PlannedEntry> entries;
 };
 
@@ -76,10 +77,10 @@ public:
     void collectCells()
     {
         for (const GridRow& row : grid.rows)
-            for (int column = 0; column < row.size(); ++column) {
+            for (int column = MainShaderColumn; column < row.size(); ++column) {
                 const Cell& cell = row.at(column);
-                if (!cell || column == IndexColumn || column == CountColumn ||
-                    cell->contains(GlobalMarker) || cell->isEmpty())
+                if (!cell || column == CountColumn || cell->contains(GlobalMarker) ||
+                    cell->isEmpty())
                     continue;
                 const QString text = withoutSpaces(*cell);
                 if (!firstIndex.contains(text))
@@ -134,7 +135,7 @@ public:
                 if (!fits(entry.name, FieldLimit, item.name))
                     return false;
                 if (entry.type == 4) {
-                    quint16 value = 0;
+                    quint16 value{};
                     if (!fits(entry.value, FieldLimit, value))
                         return false;
                     item.first = value;

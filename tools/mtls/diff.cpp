@@ -16,7 +16,7 @@ namespace {
 
 struct Parameter {
     QString key; // the parameter name, or the cell text of a global flag item
-    quint16 type = 0;
+    quint16 type{};
     QString value;
     bool isHash() const { return type == 5; }
     QString shown() const { return isHash() ? QStringLiteral("hash ") + value : value; }
@@ -32,7 +32,7 @@ struct MaterialView {
     {
         return QStringLiteral("main shader \"%1\" variant \"%2\"").arg(mainShader, variant);
     }
-    std::array<quint16, 4> flags{};
+    decltype(mtls::Material::flags) flags{};
     const mtls::Material* record = nullptr; // its parameters are laid out only when compared
 };
 

@@ -16,7 +16,7 @@ namespace {
 
 // A dictionary reference as the file holds it, and the string it resolves to, if any.
 struct Reference {
-    quint16 offset = 0;
+    quint16 offset{};
     std::optional<QString> text;
 };
 
