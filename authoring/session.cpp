@@ -238,9 +238,15 @@ Step deleteRows(const Session& before, const QVector<int>& rows)
     QVector<int> doomed = rows;
     std::sort(doomed.begin(), doomed.end(), std::greater<int>());
     doomed.erase(std::unique(doomed.begin(), doomed.end()), doomed.end());
-    for (const int row : doomed)
-        if (row >= 0 && row < after.grid.rows.size())
+    int& cut = after.cutRow;
+    for (const int row : doomed) // from the last: each row number still names its row
+        if (row >= 0 && row < after.grid.rows.size()) {
             after.grid.rows.remove(row);
+            if (row < cut)
+                --cut;
+            else if (row == cut)
+                cut = -1; // what is left is whole
+        }
     if (after.grid.rows.size() == before.grid.rows.size())
         return refused(before, mtls::refusal(mtls::Refusal::Usage,
                                              QStringLiteral("Select the materials to delete.")));
@@ -248,13 +254,6 @@ Step deleteRows(const Session& before, const QVector<int>& rows)
         if (after.grid.rows[r].size() > mtls::IndexColumn)
             after.grid.rows[r][mtls::IndexColumn] = QString::number(r);
     after.swapPending = false;
-    if (after.cutRow >= 0) {
-        const auto gone = std::count_if(doomed.cbegin(), doomed.cend(),
-                                        [&](int row) { return row <= before.cutRow; });
-        after.cutRow = std::count(doomed.cbegin(), doomed.cend(), before.cutRow)
-                           ? -1
-                           : before.cutRow - int(gone);
-    }
     return {after, {}, {}, {}};
 }
 

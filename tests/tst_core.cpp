@@ -585,6 +585,10 @@ private slots:
             const Step added = addMaterial(state, "n", "s::v", {}, catalogue);
             QCOMPARE(added.session.grid.rows.size(), state.swapRow + 1);
         }
+        // A delete before the cut material moves it up; one of it leaves the rest whole.
+        QCOMPARE(QVector<int>({deleteRows(state, {0}).session.cutRow,
+                               deleteRows(state, {1}).session.cutRow}),
+                 QVector<int>({0, -1}));
     }
 
     // A model file is read to its end, however far that is: here past 512 MiB, in a sparse

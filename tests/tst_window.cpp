@@ -315,6 +315,11 @@ private slots:
         call(win.w, "rebuild_mtl");
         win.open("cut.mtls", exampleBlock().left(74)); // nor in a cut material alone
         call(win.w, "rebuild_mtl");
+        win.open("cut2.mtls", libraryOf({"a", "b"}).chopped(4));
+        win.materials->removeColumn(1); // as the caller does, and the cut material's row gone
+        win.materials->removeRow(1);
+        call(win.w, "rebuild_mtltempFile", win.path("working.bin"));
+        QCOMPARE(mtls::decode(readFile(win.path("working.bin")))->materials.size(), 1);
         win.open("lib.mtls", exampleBlock());
         win.w.swap_pending = true;
         win.materials->removeColumn(1); // as the caller does: the tables are written as they stand
