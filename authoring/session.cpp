@@ -373,8 +373,8 @@ bool keptWhole(const QStringList& texts)
 std::optional<mtls::Material> movedRecord(const mtls::WriteResult& alone,
                                           const GrowingDictionary& dictionary)
 {
-    const std::optional<mtls::Block> block = mtls::decode(alone.bytes);
-    if (!block || block->materials.size() != 1)
+    const std::optional<mtls::Block> block = mtls::decode(alone.bytes); // one row, one record
+    if (!block)
         return std::nullopt;
     const QVector<qint64> starts = mtls::dictionaryOffsets(alone.dictionary);
     QHash<qint64, QString> textAt;

@@ -33,16 +33,13 @@ public:
         ShaderCatalogue trial = catalogue->snapshot();
         save = mtls::predictSave(*read, trial, savePathOf(path));
         if (save.refusal) {
-            const int row = save.refusedMaterial;
-            const bool named = row >= 0 && row < read->materials.size();
-            const mtls::Material* material = named ? &read->materials.at(row) : nullptr;
-            warnings.append(
-                {material ? material->blockOffset : 0,
-                 QStringLiteral("warning: a save refuses material %1 \"%2\": %3")
-                     .arg(row)
-                     .arg(material ? mtls::DictionaryIndex(read->dictionary).at(material->modelId)
-                                   : QString(),
-                          save.refusal.text)});
+            // A save's rows are the file's materials, one for one.
+            const mtls::Material material = read->materials.value(save.refusedMaterial);
+            warnings.append({material.blockOffset,
+                             QStringLiteral("warning: a save refuses material %1 \"%2\": %3")
+                                 .arg(save.refusedMaterial)
+                                 .arg(mtls::DictionaryIndex(read->dictionary).at(material.modelId),
+                                      save.refusal.text)});
         }
         changes([this](const mtls::SaveChange& change) {
             if (isWarning(change))
