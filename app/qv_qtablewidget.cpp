@@ -33,7 +33,7 @@ void qv_qtablewidget::dropEvent(QDropEvent* e)
 QPair<int, int> qv_qtablewidget::rowsInView() const
 {
     const int first = qMax(0, rowAt(0));
-    int last = rowAt(viewport()->height() - 1);
+    int last = rowAt(viewport()->rect().bottom()); // the row at the last line of pixels
     if (last < 0)
         last = rowCount() - 1;
     return {first, last};
