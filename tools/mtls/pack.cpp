@@ -135,7 +135,7 @@ public:
         if (!value.isDouble() || number != std::floor(number) || number < double(min) ||
             number > double(max)) {
             refuse(path, QStringLiteral("is not a whole number from %1 to %2").arg(min).arg(max));
-            return 0;
+            return {}; // the first refusal stands, whatever follows reads
         }
         return qint64(number);
     }
@@ -149,7 +149,7 @@ public:
         if (!value.isString() || !text.startsWith(QLatin1String("0x")) || text.size() < 3 ||
             text.size() > 18 || !isHex(text.mid(2))) {
             refuse(path, QStringLiteral("is not a string of 0x and 1 to 16 hex digits"));
-            return 0;
+            return {};
         }
         return text.mid(2).toULongLong(nullptr, 16);
     }
