@@ -193,10 +193,8 @@ public:
             if (offset != strings.size()) {
                 // This string and the next agree with each other: the one before them is the
                 // string whose length changed, not this offset.
-                const QJsonValue next =
-                    k + 1 < entries.size()
-                        ? entries.at(k + 1).toObject().value(QLatin1String("offset"))
-                        : QJsonValue();
+                // Past the last entry QJsonArray gives an undefined value: no next string.
+                const QJsonValue next = entries.at(k + 1).toObject().value(QLatin1String("offset"));
                 if (k > 0 && next.isDouble() &&
                     next.toDouble() == double(offset + bytes.size() + 1))
                     in.refuse(previousWhere,
