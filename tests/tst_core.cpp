@@ -13,7 +13,6 @@
 #include "support/core/scratch.h"
 
 #include <QtTest>
-#include <memory>
 
 using namespace authoring;
 using namespace mtls;
@@ -325,10 +324,9 @@ private slots:
              "m s v 1,2,3,4: colorMap= hash:5,deaddead,0"},
             {"0|s|m|0|v", "a|b|m", "P", "a|b|m|s|v|", "m s v 1,2,3,4:"}};
         for (const auto& c : cases) {
-            WriteOptions options;
-            options.preview = *c[2];
             const QStringList column = *c[1] ? QString(c[1]).split('|') : QStringList();
-            const WriteResult result = writeLibrary(grid(c[0]), column, writerCatalogue(), options);
+            const WriteResult result =
+                writeLibrary(grid(c[0]), column, writerCatalogue(), {*c[2] != '\0', {}});
             QCOMPARE(result.dictionary.join('|'), QString(c[3]));
             const auto block = decode(result.bytes);
             QVERIFY(block && !block->truncated && block->findings.isEmpty());
@@ -336,11 +334,9 @@ private slots:
             QCOMPARE(describe(*block), QString(c[4]));
         }
         // Hashes take the texture of the entry before (none at first), per material.
-        WriteOptions options;
-        options.savePath = "D:/mods/Characters/hero_01/body.mtls";
         const WriteResult saved =
             writeLibrary(grid("0|s|m|3|v|hash|colorMap|Hero_01_D|hash/1|s|n|1|v|hash"), {},
-                         writerCatalogue(), options);
+                         writerCatalogue(), {false, "D:/mods/Characters/hero_01/body.mtls"});
         QCOMPARE(saved.hashDebugLines, (QStringList{"CACHE: ", "CACHE: Hero_01_D", "CACHE: "}));
         QCOMPARE(describe(*decode(saved.bytes)),
                  QString("m s v 1,2,3,4: hash:5,dc086c089833616d,0 colorMap=Hero_01_D "
@@ -354,9 +350,8 @@ private slots:
                                   {"0|s|m|3|v|tint", ""}};
         for (const auto& c : cases)
             for (const bool preview : {false, true}) {
-                WriteOptions options;
-                options.preview = preview;
-                const WriteResult result = writeLibrary(grid(c[0]), {}, writerCatalogue(), options);
+                const WriteResult result =
+                    writeLibrary(grid(c[0]), {}, writerCatalogue(), {preview, {}});
                 QCOMPARE(result.refusal.kind, Refusal::Content);
                 QCOMPARE(result.refusal.text, QString("Unknown parameter type: ") + c[1]);
                 QVERIFY(result.bytes.isEmpty() && result.hashDebugLines.isEmpty());

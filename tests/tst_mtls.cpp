@@ -14,19 +14,16 @@
 // files the row names appear.
 #include "authoring/dialog.h"
 #include "catalogue/shadercatalogue.h"
-#include "mtls/block.h"
 #include "mtls/blockcheck.h"
 #include "mtls/libraryfile.h"
 #include "mtls/textures.h"
 #include "support/core/blockbuilder.h"
 #include "support/core/modelbuilder.h"
 #include "support/core/rows.h"
-#include "support/core/scratch.h"
 #include "support/gui/windowhelpers.h"
 #include "ui_mainwindow.h"
 
 #include <QComboBox>
-#include <QStatusBar>
 #include <QtTest>
 
 using namespace testdata;
@@ -779,12 +776,10 @@ private slots:
             {"OOPP", "2 of 4 texture hashes point to another folder and 2 are placeholders"},
             {"", ""}};
         for (const auto& [verdicts, line] : cases) {
-            QVector<mtls::TextureReference> references;
-            for (const char* v = verdicts; *v; ++v) {
-                references.append(mtls::TextureReference());
-                references.last().verdict =
-                    mtls::TextureReference::Verdict(QString("MPO").indexOf(*v));
-            }
+            QVector<mtls::TextureReference> references(int(qstrlen(verdicts)));
+            for (int i = 0; i < references.size(); ++i)
+                references[i].verdict =
+                    mtls::TextureReference::Verdict(QString("MPO").indexOf(verdicts[i]));
             const bool moved = QString(verdicts).contains('O');
             QCOMPARE(mtls::textureStatusLine(references, "/x/a.mtls"), line + (moved ? here : ""));
         }

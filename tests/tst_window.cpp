@@ -4,7 +4,6 @@
 // window remembers, and where the working file goes.
 #include "authoring/dialog.h"
 #include "catalogue/shadercatalogue.h"
-#include "mtls/block.h"
 #include "support/core/blockbuilder.h"
 #include "support/core/modelbuilder.h"
 #include "support/core/rows.h"
@@ -15,10 +14,8 @@
 #include <QFileDialog>
 #include <QFontDatabase>
 #include <QLineEdit>
-#include <QMenu>
 #include <QMessageBox>
 #include <QProgressDialog>
-#include <QStatusBar>
 #include <QUndoStack>
 #include <QtTest>
 
@@ -716,8 +713,8 @@ private slots:
             win.answers.expectChoice(QMessageBox::Discard); // the material added
             QVERIFY(win.w.close());
         }
-        QFileDialog().setDirectory(
-            QDir::currentPath()); // where a dialog given no folder would open
+        // Where a dialog given no folder would open.
+        QFileDialog().setDirectory(QDir::currentPath());
         AnsweredWindow again;
         again.w.restoreRememberedGeometry();
         QCOMPARE(again.w.size(), QSize(900, 600));

@@ -4,9 +4,7 @@
 // padded to 4, the material count, then records whose parameter count sits at a multiple of
 // 4 from the material count field.
 
-#include <QByteArray>
 #include <QStringList>
-#include <QVector>
 #include <QtEndian>
 #include <array>
 #include <optional>

@@ -11,10 +11,8 @@
 //
 // Nothing is checked: every override exists so that tests can make broken files.
 
-#include <QByteArray>
 #include <QMap>
 #include <QStringList>
-#include <QVector>
 #include <optional>
 
 namespace testsupport {

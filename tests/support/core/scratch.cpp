@@ -1,7 +1,5 @@
 #include "scratch.h"
 
-#include <QDir>
-#include <QFile>
 #include <QProcess>
 #include <QStandardPaths>
 

@@ -1,11 +1,7 @@
 #pragma once
 // Files in a scratch folder, and the mtls program run on them as a user runs it.
 
-#include <QByteArray>
-#include <QDir>
-#include <QFile>
 #include <QJsonDocument>
-#include <QStringList>
 #include <QTemporaryDir>
 
 namespace testfiles {

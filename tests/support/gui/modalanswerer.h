@@ -5,10 +5,7 @@
 // for a box, Cancel for anything else), so a test fails on its assertions instead of hanging.
 // A file dialog replaces an existing file without asking.
 
-#include <QObject>
-#include <QPair>
 #include <QQueue>
-#include <QStringList>
 #include <QTimer>
 
 class ModalAnswerer : public QObject {

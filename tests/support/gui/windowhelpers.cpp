@@ -2,7 +2,6 @@
 
 #include "authoring/dialog.h"
 
-#include <QFileInfo>
 #include <QHeaderView>
 #include <QLabel>
 #include <QStatusBar>
@@ -27,11 +26,10 @@ QStringList tableRows(const QTableWidget* table)
 
 QString libraryLine(const MainWindow& w)
 {
-    const QString line = w.findChild<QLabel*>(QStringLiteral("libraryStatus"))->text();
-    const QString message = w.statusBar()->currentMessage();
-    return message.isEmpty() ? line
-           : line.isEmpty()  ? message
-                             : line + QLatin1String(" | ") + message;
+    QStringList parts{w.findChild<QLabel*>(QStringLiteral("libraryStatus"))->text(),
+                      w.statusBar()->currentMessage()};
+    parts.removeAll(QString()); // either may be empty
+    return parts.join(QLatin1String(" | "));
 }
 
 QStringList shown(const MainWindow& w)

@@ -5,10 +5,7 @@
 #include "support/core/scratch.h"
 #include "support/gui/modalanswerer.h"
 
-#include <QByteArray>
 #include <QPushButton>
-#include <QString>
-#include <QStringList>
 #include <QTableWidget>
 
 namespace testwindow {
