@@ -218,6 +218,9 @@ private slots:
             {"MDL!",
              "0: not an MTLs block: it starts with 4D 44 4C 21, not 4D 54 4C 73 (\"MTLs\")"},
             {exampleBlock().left(50), "48: material count cut off"},
+            // The dictionary's one byte of padding, and the material count just after it.
+            {exampleBlock(), ""},
+            {exampleBlock().replace(47, 1, "\x01"), "47: padding after the dictionary is not zero"},
             {exampleBlock().left(74), "70: material 0: parameter entry 1 of 1 cut off"},
             {buildBlock({"m"}, {{}}).replace(34, 1, "\x01"), // the count ends the data
              "34: material 0: padding after the head is not zero"},
