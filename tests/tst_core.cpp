@@ -253,6 +253,8 @@ private slots:
                                      "Normal"))
                      .rows);
         QCOMPARE(library.grid.columnCount, 17);
+        for (const GridRow& row : library.grid.rows) // each row holds its cells and no room more
+            QCOMPARE(row.capacity(), row.size());
         // The third record has no entry and no flag word: it teaches nothing.
         QVERIFY(records(library).endsWith(
             "Flags/yCS_head::Normal=1,2,3,4 Params/::=2 coverMap=3,0,5 other=4 Shaders/::="

@@ -496,7 +496,7 @@ private slots:
         QFETCH(QString, message);
         // Unless the row says otherwise no folder takes a temporary file: the window's writes go
         // in place, as in a read-only folder, where the plain open still lets them.
-        const bool beside = QByteArray(QTest::currentDataTag()).contains("temporary");
+        const bool beside = QByteArray(QTest::currentDataTag()).contains("beside");
         mtls::temporaryFileRefused = beside ? nullptr : +[](const QString&) { return true; };
         ScratchDirectory files(ScratchDirectory::UsersCatalogue);
         const QString in = files.path("in.mtls"), path = files.path(output);
