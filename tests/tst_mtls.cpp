@@ -184,6 +184,7 @@ const char* const Edits[][3] = {
     {R"({"offset": 0, "text": "colorMap"}|{"offset": 42, "text": "yCS_skin"})", "1",
      "\"yCS_skin\" added"},
     {"[1, 2, 3, 4]|[8, 2, 3, 4]", "1", "\"mat\"\n    flag word 1: 1 -> 8\n"},
+    {R"("text": "Normal"|"text": "offset")", "1", "shader: yCS_gear::Normal -> yCS_gear::offset"},
     {"[7, 9]|[7, 10]", "1", "\"gain\": type 1 numbers 7 9 -> type 1 numbers 7 10"},
     {"deaddead|00000001", "1", "hash \"hashA\": 0x00000000deaddead -> 0x0000000000000001"},
     {"-", "2", "Invalid File"}};
@@ -293,8 +294,9 @@ const char* const Rows[][5] = {
      "truncate -s 536870912 big && ! $M info big && truncate -s +1 big && "
      "$M info big",
      "1", "big: Invalid File\nmtls: big: The file holds 536870913 bytes", "big"},
-    {"a name not UTF-8", R"(n=l$(printf '\303'); : >$n; $M resave $n o; s=$?; rm $n; exit $s)", "2",
-     "mtls: argument 2 is not valid UTF-8; file names must be UTF-8\n"},
+    {"a name not UTF-8, first and second",
+     R"(n=l$(printf '\303'); : >$n; $M $n 2>&1; $M resave $n o; s=$?; rm $n; exit $s)", "2",
+     "mtls: argument 1 is not valid UTF-8; file names must be UTF-8\nmtls: argument 2 is not"},
     {"check: a name past the string limit", "$M check far.mtls", "1",
      ": warning: a save refuses material 0 \"m x\": String Limit Reached\n"},
     {"check: a name at the string limit", "$M check near.mtls", "0",
