@@ -28,8 +28,6 @@
 
 using namespace testdata;
 using namespace testwindow;
-using testfiles::runTool;
-using testfiles::ToolRun;
 
 namespace {
 

@@ -10,10 +10,7 @@
 
 namespace testwindow {
 
-using testfiles::readFile;
-using testfiles::ScratchDirectory;
-using testfiles::systemWords;
-using testfiles::writeFile;
+using namespace testfiles;
 
 // Runs a slot of the window by name, with QString arguments, as a signal connected to it would.
 template <typename... Texts> void call(MainWindow& window, const char* slot, const Texts&... texts)
