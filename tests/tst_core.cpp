@@ -219,7 +219,6 @@ private slots:
              "0: not an MTLs block: it starts with 4D 44 4C 21, not 4D 54 4C 73 (\"MTLs\")"},
             {exampleBlock().left(50), "48: material count cut off"},
             // The dictionary's one byte of padding, and the material count just after it.
-            {exampleBlock(), ""},
             {exampleBlock().replace(47, 1, "\x01"), "47: padding after the dictionary is not zero"},
             {exampleBlock().left(74), "70: material 0: parameter entry 1 of 1 cut off"},
             {buildBlock({"m"}, {{}}).replace(34, 1, "\x01"), // the count ends the data
@@ -245,6 +244,7 @@ private slots:
         // value word. No main shader item, an empty variant, a zero value word: one cell.
         const LoadedLibrary library = layoutBlock(*decode(richBlock()));
         countedAsLaidOut(richBlock());
+        countedAsLaidOut(buildBlock({"m"}, {{}, {0, 0, 0, {}, 8, QVector(8, entry1(0, 7, 8, 1))}}));
         QCOMPARE(library.grid.rows,
                  grid(QStringLiteral("0|yCS_head|mat|5|Normal|colorMap|tex_d|gain|Global@7|"
                                      "Global@ShaderFlag0-0|Global@ShaderFlag0-16256|"
