@@ -276,14 +276,6 @@ private slots:
         QCOMPARE(win.rows(), QString("B0|<none>|noSuch|Lonely|0|noSuch"));
         QCOMPARE(mtls::decode(readFile(MainWindow::previewPath()))->dictionaryTexts(),
                  (QStringList{"noSuch", "Lonely", ""}));
-        // A working file that cannot be written: the add says so and the view stays.
-        QVERIFY(QFile::remove(MainWindow::previewPath()) &&
-                QDir().mkpath(MainWindow::previewPath() + "/in"));
-        win.answers.expectMessage();
-        call(win.w, "add_material", "Other", "noSuch");
-        QVERIFY(win.messages().endsWith(": not saved: not a regular file") &&
-                win.rows() == "B0|<none>|noSuch|Lonely|0|noSuch");
-        QVERIFY(QDir(MainWindow::previewPath()).removeRecursively());
 
         win.answers.expectChoice(QMessageBox::Discard);
         win.open("two.mtls", libraryOf({"gear_mat", "eye_mat"}));
