@@ -223,8 +223,7 @@ void MainWindow::showLibrary(const mtls::LoadedLibrary& library, const mtls::Mat
             if (!row[c])
                 continue;
             materials->setItem(r, c + 1,
-                               c == mtls::MainShaderColumn ? centredItem(*row[c])
-                                                           : new QTableWidgetItem(*row[c]));
+                               new QTableWidgetItem(*row[c])); // addSwapButtons centres the shader
         }
     }
     materials->resizeColumnsToContents();
@@ -288,7 +287,7 @@ void MainWindow::addSwapButtons()
         button->setStyleSheet(QLatin1String(SwapButtonSheet));
         connect(button, &QPushButton::clicked, this, &MainWindow::Swap_MTL);
         materials->setCellWidget(r, SwapColumn, button);
-        if (QTableWidgetItem* shader = materials->item(r, 2))
+        if (QTableWidgetItem* shader = materials->item(r, 2)) // the main shader, centred
             shader->setTextAlignment(Qt::AlignCenter);
     }
     ui->ExternalTable->hideCellWidgetsOutOfView();
