@@ -697,14 +697,18 @@ private slots:
         QVERIFY(timer.elapsed() < 2000 * testfiles::SanitizerSlowdown);
     }
 
-    // Record-if-absent, read back from memory, from the file, and from the file reopened.
+    // Record-if-absent, read back from memory, from the file, from the file reopened, and from a
+    // file that cannot be written, reopened.
     void catalogue()
     {
         QTemporaryDir dir;
         const QString file = dir.filePath("MTLs_Shaders.ini");
         const QStringList cells{"", "colorMap", "a,b", " lead", "färg", ""};
-        for (int form = 0; form < 3; ++form) {
-            auto c = std::make_unique<ShaderCatalogue>(form ? ShaderCatalogue(file)
+        QFile blocker(dir.filePath("file")); // a folder that is a file: what is learnt stays
+        QVERIFY(blocker.open(QIODevice::WriteOnly)); // in memory for the program's life
+        for (int form = 0; form < 4; ++form) {
+            const QString path = form < 3 ? file : blocker.fileName() + "/MTLs_Shaders.ini";
+            auto c = std::make_unique<ShaderCatalogue>(form ? ShaderCatalogue(path)
                                                             : ShaderCatalogue::inMemory());
             for (const char* key : {"", "/", "//"})
                 QVERIFY(!c->record(key, "4") && !c->contains(key));
@@ -714,8 +718,10 @@ private slots:
             for (const char* name : {"b::x", "_z::x", "odd/name::x"})
                 QVERIFY(c->record(ShaderCatalogue::shadersKey(name), QStringList{"p"}));
             QVERIFY(!c->record("/Params/h::N", 3) && !c->record("oddEntry", "4"));
-            if (form == 2)
-                c = std::make_unique<ShaderCatalogue>(file);
+            if (form >= 2) { // once the first is gone, so that the two share nothing
+                c.reset();
+                c = std::make_unique<ShaderCatalogue>(path);
+            }
             QCOMPARE(c->paramCount("h::N") + c->paramCount("s::v"), 70007 - 65536);
             QCOMPARE(c->shaderCells("h::N"), cells);
             QCOMPARE(c->flags("h::N").join('|') + c->flags("s::v").join('|'),
@@ -724,7 +730,7 @@ private slots:
             QCOMPARE(c->typeLine("colorMap"), std::optional<QString>());
             QCOMPARE(c->shaderNames().join(' '), QString("_z::x b::x h::N"));
             c.reset();
-            QCOMPARE(QFile::remove(file), form > 0);
+            QCOMPARE(QFile::remove(path), form == 1 || form == 2);
         }
     }
 };

@@ -305,9 +305,12 @@ const char* const Rows[][5] = {
     {"check --no-notes", "! $M check --no-notes near.mtls | grep note", "0", ""},
     {"check: a parameter named \"\"", "$M check noname.mtls", "1",
      "material 0 \"m\": Unknown parameter type: \n"},
-    {"check: bytes not UTF-8", "$M check 80.mtls", "1",
-     "string 4 is not valid UTF-8: a save writes \"tex_\xef\xbf\xbd\"\n80.mtls:74: note: "
-     "material 0 \"mat\": parameter \"colorMap\" value: \"tex_\\x80\""},
+    {"check: bytes not UTF-8 in the first string and the last",
+     "printf '\\200' | dd of=80.mtls bs=1 seek=12 conv=notrunc status=none; $M check 80.mtls", "1",
+     "80.mtls:12: warning: dictionary string 0 is not valid UTF-8: a save writes \"\xef\xbf\xbd"
+     "at\"\n80.mtls:41: warning: dictionary string 4 is not valid UTF-8: a save writes \"tex_\xef"
+     "\xbf\xbd\"\n80.mtls:52: note: material 0 \"\\x80at\": name: \"\\x80at\" -> \"\xef\xbf\xbd",
+     "80.mtls"},
     {"resave says what it changed", "$M resave lib.mtls o.mtls", "1",
      "resave: 3 global flag items dropped, 4 flag words taken from the catalogue, 1 type-2 value "
      "pair written as zeros, 1 texture value written as \"\", 1 other change; `mtls check` lists "

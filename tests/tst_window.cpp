@@ -589,6 +589,12 @@ private slots:
         win.w.openFiles({"car.mdl"});
         QVERIFY(win.w.current_file == working && win.materials->rowCount() == 2 &&
                 readFile(program) == "installed" && win.answers.messages().isEmpty());
+        // And where neither can be written, an add says so and changes nothing.
+        QVERIFY(QDir(data).removeRecursively() && writeFile(data, "blocked"));
+        win.answers.expectMessage();
+        call(win.w, "add_material", "More", "yCS_gear::Normal");
+        QVERIFY(win.materials->rowCount() == 2 && QFile::remove(data) &&
+                win.messages().contains(QDir::toNativeSeparators(working) + ": not saved: "));
     }
 
     // Every .mtls below the folder teaches the catalogue, links to folders are not followed,
