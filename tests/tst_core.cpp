@@ -704,10 +704,10 @@ private slots:
         QTemporaryDir dir;
         const QString file = dir.filePath("MTLs_Shaders.ini");
         const QStringList cells{"", "colorMap", "a,b", " lead", "färg", ""};
-        QFile blocker(dir.filePath("file")); // a folder that is a file: what is learnt stays
-        QVERIFY(blocker.open(QIODevice::WriteOnly)); // in memory for the program's life
+        // Under a folder that is a file, what is learnt stays in memory for the program's life.
+        QVERIFY(testfiles::writeFile(dir.filePath("file"), ""));
         for (int form = 0; form < 4; ++form) {
-            const QString path = form < 3 ? file : blocker.fileName() + "/MTLs_Shaders.ini";
+            const QString path = form < 3 ? file : dir.filePath("file/MTLs_Shaders.ini");
             auto c = std::make_unique<ShaderCatalogue>(form ? ShaderCatalogue(path)
                                                             : ShaderCatalogue::inMemory());
             for (const char* key : {"", "/", "//"})
@@ -718,10 +718,8 @@ private slots:
             for (const char* name : {"b::x", "_z::x", "odd/name::x"})
                 QVERIFY(c->record(ShaderCatalogue::shadersKey(name), QStringList{"p"}));
             QVERIFY(!c->record("/Params/h::N", 3) && !c->record("oddEntry", "4"));
-            if (form >= 2) { // once the first is gone, so that the two share nothing
-                c.reset();
-                c = std::make_unique<ShaderCatalogue>(path);
-            }
+            if (form >= 2) // once the first is gone, so that the two share nothing
+                c = (c.reset(), std::make_unique<ShaderCatalogue>(path));
             QCOMPARE(c->paramCount("h::N") + c->paramCount("s::v"), 70007 - 65536);
             QCOMPARE(c->shaderCells("h::N"), cells);
             QCOMPARE(c->flags("h::N").join('|') + c->flags("s::v").join('|'),

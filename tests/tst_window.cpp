@@ -49,10 +49,7 @@ bool exits(MainWindow& w)
     bool quit = true;
     QTimer::singleShot(0, &guard, [&] {
         w.ui->actionExit->trigger();
-        QTimer::singleShot(0, &guard, [&] {
-            quit = false;
-            QCoreApplication::exit(1);
-        });
+        QTimer::singleShot(0, &guard, [&] { quit = false, QCoreApplication::exit(1); });
     });
     QCoreApplication::exec();
     return quit;
@@ -588,9 +585,9 @@ private slots:
         QVERIFY(win.w.current_file == working && win.materials->item(1, 3)->text() == "Car_ALPHA");
         win.w.openFiles({"car.mdl"});
         QVERIFY(win.w.current_file == working && win.materials->rowCount() == 2 &&
-                readFile(program) == "installed" && win.answers.messages().isEmpty());
-        // And where neither can be written, an add says so and changes nothing.
-        QVERIFY(QDir(data).removeRecursively() && writeFile(data, "blocked"));
+                readFile(program) == "installed" && win.answers.messages().isEmpty() &&
+                QDir(data).removeRecursively() && writeFile(data, "blocked"));
+        // Now neither can be written: an add says so and changes nothing.
         win.answers.expectMessage();
         call(win.w, "add_material", "More", "yCS_gear::Normal");
         QVERIFY(win.materials->rowCount() == 2 && QFile::remove(data) &&
