@@ -173,10 +173,9 @@ void MainWindow::applyFilter()
     materials->setUpdatesEnabled(false);
     for (int r = 0; r < materials->rowCount(); ++r) {
         bool shown = text.isEmpty() || !state.loaded;
-        for (int c = 0; !shown && r < grid.rows.size() && c < grid.rows[r].size(); ++c) {
-            const mtls::Cell& cell = grid.rows[r][c];
-            shown = cell && cell->contains(text, Qt::CaseInsensitive);
-        }
+        const mtls::GridRow row = grid.rows.value(r); // shared, not copied
+        for (int c = 0; !shown && c < row.size(); ++c)
+            shown = row[c] && row[c]->contains(text, Qt::CaseInsensitive);
         if (materials->isRowHidden(r) == shown)
             materials->setRowHidden(r, !shown);
     }

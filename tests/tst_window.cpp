@@ -65,10 +65,9 @@ QByteArray libraryOf(const QStringList& names)
     const auto at = [&dictionary](const QString& text) { return offsetOf(dictionary, text); };
     const RawItem texture = entry4(at("colorMap"), at("tex"));
     QVector<RawMaterial> materials;
-    for (const QString& name : names) {
-        const quint16 first = quint16(materials.size() + 1);
-        materials.append({at(name), at(name + "_s"), 0, {first, 2, 3, 4}, 1, {texture}});
-    }
+    for (const QString& name : names)
+        materials.append(
+            {at(name), at(name + "_s"), 0, {quint16(materials.size() + 1), 2, 3, 4}, 1, {texture}});
     return buildBlock(dictionary, materials);
 }
 
@@ -653,9 +652,9 @@ private slots:
         win.open("lib.mtls", libraryOf({"hero_eye", "hero_jersey", "cap"}));
         auto* field = win.w.findChild<QLineEdit*>("filterField");
         QTest::keyClick(&win.w, Qt::Key_F, Qt::ControlModifier);
-        // The text typed, and the rows shown.
-        const char* const cases[][2] = {
-            {"HERO", "01"}, {"eye", "0"}, {"_s", "012"}, {"nothing", ""}, {"", "012"}};
+        // The text typed, and the rows shown; a row's number is one of its cells.
+        const char* const cases[][2] = {{"HERO", "01"},  {"eye", "0"}, {"_s", "012"},
+                                        {"nothing", ""}, {"", "012"},  {"2", "2"}};
         for (const auto& [text, visible] : cases) {
             field->setText(text);
             QString rows;
