@@ -73,7 +73,7 @@ Session Session::cleared()
     Session session;
     session.dictionary = QStringList{QString(), QString()};
     session.grid.columnCount = 1;
-    session.grid.rows = {mtls::GridRow(1), mtls::GridRow(1)};
+    session.grid.rows.fill(mtls::GridRow(session.grid.columnCount), 2); // empty rows
     return session;
 }
 
