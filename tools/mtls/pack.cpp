@@ -75,16 +75,14 @@ std::optional<QString> repeatedKey(const QByteArray& json)
             ++levels.last().index;
         } else if (c == '"') {
             int end = i + 1;
-            bool escaped = false;
-            while (json.at(end) != '"') { // it parsed: every string closes
-                escaped = escaped || json.at(end) == '\\';
+            while (json.at(end) != '"') // it parsed: every string closes
                 end += json.at(end) == '\\' ? 2 : 1;
-            }
             if (!levels.isEmpty() && levels.last().object && levels.last().expectsKey) {
                 const QByteArray literal = json.mid(i, end - i + 1);
                 const QString key =
-                    escaped ? QJsonDocument::fromJson("[" + literal + "]").array().at(0).toString()
-                            : QString::fromUtf8(literal.mid(1, literal.size() - 2));
+                    literal.contains('\\')
+                        ? QJsonDocument::fromJson("[" + literal + "]").array().at(0).toString()
+                        : QString::fromUtf8(literal.mid(1, literal.size() - 2));
                 Level& level = levels.last();
                 if (level.keys.contains(key))
                     return member(level.path, key.isEmpty() ? QStringLiteral("\"\"") : key);
