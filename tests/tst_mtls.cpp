@@ -292,8 +292,8 @@ const char* const Rows[][5] = {
      "truncate -s 536870912 big && ! $M info big && truncate -s +1 big && "
      "$M info big",
      "1", "big: Invalid File\nmtls: big: The file holds 536870913 bytes", "big"},
-    {"a name not UTF-8, first and second",
-     R"(n=l$(printf '\303'); : >$n; $M $n 2>&1; $M resave $n o; s=$?; rm $n; exit $s)", "2",
+    {"a name not UTF-8, first (a bad byte) and second (cut short)",
+     R"(b=l$(printf '\303'); : >$b; $M "$b(" 2>&1; $M resave $b o; s=$?; rm $b; exit $s)", "2",
      "mtls: argument 1 is not valid UTF-8; file names must be UTF-8\nmtls: argument 2 is not"},
     {"check: a name past the string limit", "$M check far.mtls", "1",
      ": warning: a save refuses material 0 \"m x\": String Limit Reached\n"},
