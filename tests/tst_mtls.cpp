@@ -317,11 +317,12 @@ const char* const Rows[][5] = {
      "them\n",
      "o.mtls MTLs_Shaders.ini"},
     {"textures of no library", "$M textures none.mdl", "1", "none.mdl: Invalid File"},
-    // The header words a dump shows: the format word from 8 bytes on, the table size from 12.
+    // The header words a dump shows: the format word from 8 bytes on, the table size from 12;
+    // with the magic cut short, no block.
     {"dump of a cut header",
-     "for n in 7 8 11 12; do head -c $n ex.mtls >h; $M dump --json h | "
+     "for n in 3 7 8 11 12; do head -c $n ex.mtls >h; $M dump --json h | "
      "grep -c -e formatWord -e stringTableSize; done | tr '\\n' ' '",
-     "0", "0 1 1 2 ", "h"},
+     "0", "0 0 1 1 2 mtls: h: Invalid File\n", "h"},
     {"hashes through a link",
      "ln -s a Characters && cd Characters/hero && $M check --hashes "
      "gen.mtls && cd ../.. && $M textures Characters/hero/gen.mtls",
